@@ -1,0 +1,36 @@
+/*
+ * Writers of the PJL frame around the PDF data: job header, language
+ * switch and trailer. They write straight to the output stream.
+ */
+#ifndef ARVEX_FRAME_H
+#define ARVEX_FRAME_H
+
+#include <stdbool.h>
+#include <stdio.h>
+
+#include <arvex/jobinfo.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The universal exit language sequence: ESC "%-12345X". */
+#define ARVEX_PJL_UEL "\033%-12345X"
+
+/* UEL, "@PJL JOB NAME" with the title and "@PJL SET USERNAME" with the user. */
+void getInsertStringForStartPJL(const JobInfo *job, FILE *out);
+
+/* "@PJL ENTER LANGUAGE = PDF". */
+void getInsertStringForPostscriptPJL(const JobInfo *job, FILE *out);
+
+/* UEL and "@PJL EOJ". */
+void getInsertStringForEndPJL(const JobInfo *job, FILE *out);
+
+/* Always true. */
+bool isInsertPJLValid(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

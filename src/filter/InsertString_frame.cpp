@@ -1,0 +1,67 @@
+// The PJL frame of a job: header, language switch and trailer.
+
+#include <arvex/frame.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Header lines are formatted into 1024-byte work buffers; this is the room
+// the title and user name have together once the fixed text is counted.
+constexpr size_t kHeaderBufferSize = 1024;
+constexpr std::string_view kJobNameOpen = "@PJL JOB NAME=\"";
+constexpr std::string_view kUserNameOpen = "\"\n@PJL SET USERNAME=\"";
+constexpr std::string_view kHeaderClose = "\"\n";
+constexpr std::string_view kUel = ARVEX_PJL_UEL;
+constexpr size_t kValueRoom = kHeaderBufferSize - 1 - kUel.size() - kJobNameOpen.size() -
+                              kUserNameOpen.size() - kHeaderClose.size();
+
+}  // namespace
+
+extern "C" {
+
+// Write the job header. Title and user go in as they are; when together they
+// exceed the room of the header buffer, the longer one is shortened so the
+// header stays well formed (both values quoted, both lines ended).
+void getInsertStringForStartPJL(const JobInfo *job, FILE *out)
+{
+  if (!job || !out)
+    return;
+  std::string_view title = job->jobTitle ? job->jobTitle : "";
+  std::string_view user = job->userName ? job->userName : "";
+  if (title.size() + user.size() > kValueRoom) {
+    // Give the user name what it needs up to half the room, the title the rest.
+    size_t userRoom = std::min(user.size(), std::max(kValueRoom / 2, kValueRoom - std::min(title.size(), kValueRoom)));
+    user = user.substr(0, userRoom);
+    title = title.substr(0, kValueRoom - user.size());
+  }
+  std::string header;
+  header.reserve(kHeaderBufferSize);
+  header.append(kUel).append(kJobNameOpen).append(title).append(kUserNameOpen).append(user).append(kHeaderClose);
+  fwrite(header.data(), header.size(), 1, out);
+}
+
+// Switch the printer's interpreter to PDF.
+void getInsertStringForPostscriptPJL(const JobInfo * /*job*/, FILE *out)
+{
+  static constexpr char kEnter[] = "@PJL ENTER LANGUAGE = PDF\n";
+  if (out)
+    fwrite(kEnter, sizeof(kEnter) - 1, 1, out);
+}
+
+// End the PJL job.
+void getInsertStringForEndPJL(const JobInfo * /*job*/, FILE *out)
+{
+  static constexpr char kEnd[] = ARVEX_PJL_UEL "@PJL EOJ\n";
+  if (out)
+    fwrite(kEnd, sizeof(kEnd) - 1, 1, out);
+}
+
+bool isInsertPJLValid(void)
+{
+  return true;
+}
+
+}  // extern "C"

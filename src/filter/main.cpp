@@ -1,0 +1,217 @@
+// arvex-pdf-filter: wraps a PDF job in PJL for Arvex printers.
+//
+// CUPS runs the filter once per job as
+//   arvex-pdf-filter job-id user title copies options [file]
+// with PPD naming the queue's PPD. The PJL-wrapped job goes to standard
+// output; failures end with one "ERROR:" line on standard error and exit 1.
+
+#include <arvex/buffer.h>
+#include <arvex/error.h>
+#include <arvex/frame.h>
+#include <arvex/jobinfo.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <syslog.h>
+
+#include "../pjl/PjlOptionPass.h"
+#include "../supply/ReportLevels.h"
+
+void SignalHandler(int signal);
+
+namespace {
+
+constexpr size_t kInsertBufferSize = 4096;
+constexpr size_t kCopyBlockSize = 4096;
+// The copy reads and writes 4096-byte blocks; large stdio buffers keep the
+// number of system calls close to that of cat.
+constexpr size_t kStreamBufferSize = 256 * 1024;
+
+constexpr char kUsage[] = "Usage: arvex-pdf-filter job-id user title copies options [file]\n";
+
+// Set by SignalHandler; the job stream ends the process where it notices it.
+volatile sig_atomic_t terminationRequested = 0;
+
+struct JobInfoDeleter {
+  void operator()(JobInfo *job) const { DisposeJobInfo(job); }
+};
+struct ReportDeleter {
+  void operator()(ReportLevelsContext *context) const { StopReportLevels(context); }
+};
+
+// One job from input to output, with everything it owns.
+class FilterJob {
+public:
+  FilterJob(int argc, char *argv[]) : argc_(argc), argv_(argv) {}
+  FilterJob(const FilterJob &) = delete;
+  FilterJob &operator=(const FilterJob &) = delete;
+  ~FilterJob() { release(); }
+
+  int run();
+
+private:
+  int fail();
+  void release();
+  void exitIfTerminated();
+  bool copyData();
+
+  int argc_;
+  char **argv_;
+  FILE *in_ = stdin;
+  FILE *out_ = stdout;
+  std::unique_ptr<char[]> insertStorage_;
+  InsertBuffer insertion_ = {};
+  std::unique_ptr<JobInfo, JobInfoDeleter> job_;
+  std::unique_ptr<char[]> copyBuffer_;
+  std::unique_ptr<ReportLevelsContext, ReportDeleter> report_;
+};
+
+// The job stream: header, PJL settings, PDF data, trailer.
+int FilterJob::run()
+{
+  std::setvbuf(out_, nullptr, _IOFBF, kStreamBufferSize);
+
+  insertStorage_.reset(new (std::nothrow) char[kInsertBufferSize]());
+  if (!insertStorage_) {
+    latchError(ARVEX_ERR_MEMORY);
+    return fail();
+  }
+  insertion_ = {insertStorage_.get(), kInsertBufferSize, insertStorage_.get()};
+
+  if (argc_ > 6 && argv_[6]) {
+    in_ = std::fopen(argv_[6], "rb");
+    if (!in_) {
+      latchError(ARVEX_ERR_OPEN);
+      return fail();
+    }
+  }
+  std::setvbuf(in_, nullptr, _IOFBF, kStreamBufferSize);
+
+  job_.reset(CreateJobInfo(argc_, argv_));
+  if (!job_) {
+    latchError(ARVEX_ERR_WRITER);
+    return fail();
+  }
+  getClientTimeZone(job_.get());
+
+  // Marks the PPD for every later reader, and may start the reporting thread.
+  report_.reset(StartReportLevels(job_->numOptions, job_->options, argv_, job_->ppd));
+
+  copyBuffer_.reset(new (std::nothrow) char[kCopyBlockSize]);
+  if (!copyBuffer_) {
+    latchError(ARVEX_ERR_MEMORY);
+    return fail();
+  }
+
+  struct sigaction term = {};
+  term.sa_handler = SignalHandler;
+  sigemptyset(&term.sa_mask);
+  term.sa_flags = 0;  // no SA_RESTART: a blocked read or write returns at once
+  sigaction(SIGTERM, &term, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  getInsertStringForStartPJL(job_.get(), out_);
+  syslog(LOG_ERR, "adding codes for Mac PDF driver\n");
+
+  if (runPjlOptionPass(job_.get(), out_, &insertion_, argv_) != 0)
+    return fail();
+  exitIfTerminated();
+
+  getInsertStringForPostscriptPJL(job_.get(), out_);
+  if (!copyData())
+    return fail();
+  getInsertStringForEndPJL(job_.get(), out_);
+
+  // The data may still sit in the stream buffer: a failed flush loses job
+  // data just like a failed copy write.
+  if (std::fflush(out_) != 0) {
+    exitIfTerminated();
+    latchError(ARVEX_ERR_WRITE);
+    return fail();
+  }
+  release();
+  return 0;
+}
+
+// Copy the input to the output unchanged, 4096 bytes at a time.
+bool FilterJob::copyData()
+{
+  while (!std::feof(in_)) {
+    const size_t got = std::fread(copyBuffer_.get(), 1, kCopyBlockSize, in_);
+    exitIfTerminated();
+    if (std::ferror(in_)) {
+      latchError(ARVEX_ERR_READ);
+      return false;
+    }
+    if (got > 0 && std::fwrite(copyBuffer_.get(), got, 1, out_) != 1) {
+      exitIfTerminated();
+      latchError(ARVEX_ERR_WRITE);
+      return false;
+    }
+  }
+  return true;
+}
+
+// SIGTERM: leave with status 1 through the ordinary exit, flushing stdio,
+// without a message and without the PJL trailer. The reporting thread is
+// stopped first so that nothing else writes while the streams are flushed.
+void FilterJob::exitIfTerminated()
+{
+  if (!terminationRequested)
+    return;
+  report_.reset();
+  std::exit(1);
+}
+
+// The failure path: release everything, then the one error message.
+int FilterJob::fail()
+{
+  const int failureErrno = errno;  // the message describes the failure, not the cleanup
+  release();
+  errno = failureErrno;
+  if (err_no == ARVEX_ERR_MEMORY)
+    writeError("Source/main", 543, "ERROR: memory error in CUPS Filter - ");
+  else
+    writeError("Source/main", 551, "ERROR: error in CUPS Filter - ");
+  return 1;
+}
+
+// Stop the reporting thread before the record it reads is disposed.
+void FilterJob::release()
+{
+  report_.reset();
+  copyBuffer_.reset();
+  insertStorage_.reset();
+  insertion_ = {};
+  if (in_ && in_ != stdin)
+    std::fclose(in_);
+  in_ = nullptr;
+  job_.reset();
+}
+
+}  // namespace
+
+// SIGTERM handler. The request is only recorded here: exiting from signal
+// context could run stdio flushes while the interrupted code holds a stream.
+// Because the handler is installed without SA_RESTART, a blocked read or
+// write returns with EINTR and the job stream acts on the request at once.
+void SignalHandler(int signal)
+{
+  if (signal == SIGTERM)
+    terminationRequested = 1;
+}
+
+int main(int argc, char *argv[])
+{
+  if (argc < 6) {
+    std::fputs(kUsage, stderr);
+    return 1;
+  }
+  FilterJob job(argc, argv);
+  return job.run();
+}

@@ -1,0 +1,145 @@
+// Line-feed aware formatting into an InsertBuffer, the choice of the job's
+// line end, and the classification of a marked PPD choice.
+
+#include <arvex/buffer.h>
+#include <arvex/jobinfo.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "BoundedText.h"
+
+namespace {
+
+// Appends bytes at a fixed place, never past room - 1, keeping a terminator.
+class BoundedAppender {
+public:
+  BoundedAppender(char *at, size_t room) : at_(at), room_(room) {}
+
+  void put(char c)
+  {
+    if (used_ + 1 < room_)
+      at_[used_++] = c;
+  }
+
+  void put(const char *text)
+  {
+    if (!text)
+      return;
+    while (*text && used_ + 1 < room_)
+      at_[used_++] = *text++;
+  }
+
+  char *finish()
+  {
+    at_[used_] = '\0';
+    return at_ + used_;
+  }
+
+private:
+  char *at_;
+  size_t room_;
+  size_t used_ = 0;
+};
+
+enum class LfState { Start, Scan, AfterCR, FoundLF, FoundCR, FoundCRLF };
+
+}  // namespace
+
+extern "C" {
+
+// Format fmt into buf at its cursor (see buffer.h for the directives).
+void lfsprintf(const char *lf, InsertBuffer *buf, const char *fmt, ...)
+{
+  if (!buf || !buf->start || !buf->cursor || !fmt)
+    return;
+  if (buf->cursor < buf->start || buf->cursor >= buf->start + buf->capacity)
+    return;
+  const size_t room = static_cast<size_t>(buf->start + buf->capacity - buf->cursor);
+  BoundedAppender out(buf->cursor, room);
+
+  va_list args;
+  va_start(args, fmt);
+  for (const char *f = fmt; *f; ++f) {
+    if (*f == '\n') {
+      out.put(lf);
+    } else if (*f != '%') {
+      out.put(*f);
+    } else if (f[1] == 'd') {
+      char digits[16];
+      std::snprintf(digits, sizeof(digits), "%d", va_arg(args, int));
+      out.put(digits);
+      ++f;
+    } else if (f[1] == 's') {
+      out.put(va_arg(args, const char *));
+      ++f;
+    } else if (f[1] == '%') {
+      out.put('%');
+      ++f;
+    } else {
+      // Not a directive: the sign stands for itself and the next character
+      // is read as an ordinary one.
+      out.put('%');
+    }
+  }
+  va_end(args);
+  buf->cursor = out.finish();
+}
+
+// Pick LF, CR or CR LF from the first line end of the sample.
+int getLinefeedCode(const char *sample, InsertBuffer *out, int32_t length)
+{
+  const char *result = "\n";
+  if (sample && length > 0) {
+    LfState state = LfState::Start;
+    for (int32_t pos = 0; pos < length;) {
+      const char b = sample[pos];
+      switch (state) {
+      case LfState::Start:
+        state = b == '\r' ? LfState::AfterCR : LfState::Scan;
+        break;
+      case LfState::Scan:
+        state = b == '\r' ? LfState::AfterCR : b == '\n' ? LfState::FoundLF : LfState::Scan;
+        break;
+      case LfState::AfterCR:
+        state = b == '\n' ? LfState::FoundCRLF : LfState::FoundCR;
+        break;
+      default:
+        break;
+      }
+      if (++pos >= length)
+        break;  // a line end right at the end of the sample is not trusted
+      if (state == LfState::FoundLF)
+        break;
+      if (state == LfState::FoundCR) {
+        result = "\r";
+        break;
+      }
+      if (state == LfState::FoundCRLF) {
+        result = "\r\n";
+        break;
+      }
+    }
+  }
+  if (out && out->start)
+    arvex::strlcpy(out->start, result, out->capacity);
+  return 0;
+}
+
+// Classify the marked choice of a PPD option: Custom 2, None 1, else 0.
+int getPPDChoice(const JobInfo *job, const char *keyword)
+{
+  if (!job || !job->ppd || !keyword)
+    return ARVEX_CHOICE_OTHER;
+  const ppd_choice_t *choice = ppdFindMarkedChoice(job->ppd, keyword);
+  if (!choice)
+    return ARVEX_CHOICE_OTHER;
+  if (std::strcmp(choice->choice, "None") == 0)
+    return ARVEX_CHOICE_NONE;
+  if (std::strcmp(choice->choice, "Custom") == 0)
+    return ARVEX_CHOICE_CUSTOM;
+  return ARVEX_CHOICE_OTHER;
+}
+
+}  // extern "C"

@@ -1,0 +1,94 @@
+// The job information record: arguments, host names, options and PPD.
+
+#include <arvex/error.h>
+#include <arvex/jobinfo.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+#include "BoundedText.h"
+
+namespace {
+
+// argv[i] when the process was given it, else the empty text.
+const char *argument(int argc, char *argv[], int i)
+{
+  return (argv && i < argc && argv[i]) ? argv[i] : "";
+}
+
+}  // namespace
+
+extern "C" {
+
+// Build the record for this job (see jobinfo.h).
+JobInfo *CreateJobInfo(int argc, char *argv[])
+{
+  auto *job = static_cast<JobInfo *>(std::calloc(1, sizeof(JobInfo)));
+  if (!job) {
+    latchError(ARVEX_ERR_MEMORY);
+    return nullptr;
+  }
+  job->jobId = argument(argc, argv, 1);
+  job->userName = argument(argc, argv, 2);
+  job->jobTitle = argument(argc, argv, 3);
+
+  if (gethostname(job->systemHostName, sizeof(job->systemHostName) - 1) != 0)
+    job->systemHostName[0] = '\0';
+  arvex::strlcpy(job->hostLoginName, job->userName, sizeof(job->hostLoginName));
+  arvex::strlcpy(job->hostName, job->systemHostName, sizeof(job->hostName));
+
+  job->options = nullptr;
+  job->numOptions = cupsParseOptions(argument(argc, argv, 5), 0, &job->options);
+
+  const char *ppdPath = std::getenv("PPD");
+  job->ppd = ppdPath ? ppdOpenFile(ppdPath) : nullptr;
+  return job;
+}
+
+// Release everything the record owns, then the record.
+void DisposeJobInfo(JobInfo *job)
+{
+  if (!job)
+    return;
+  cupsFreeOptions(job->numOptions, job->options);
+  if (job->ppd)
+    ppdClose(job->ppd);
+  std::free(job);
+}
+
+// Look a job option up; an absent one latches 6.
+const char *getCupsOption(const JobInfo *job, const char *key)
+{
+  const char *value = (job && key) ? cupsGetOption(key, job->numOptions, job->options) : nullptr;
+  if (!value)
+    latchError(ARVEX_ERR_NOOPTION);
+  return value;
+}
+
+// Set TZ from the job option, or from the local zone in POSIX form.
+void getClientTimeZone(const JobInfo *job)
+{
+  tzset();
+  const time_t now = time(nullptr);
+  struct tm local = {};
+  localtime_r(&now, &local);
+
+  const char *option =
+      job ? cupsGetOption("com.arvex.printsettings.11ATimeZone", job->numOptions, job->options) : nullptr;
+  if (option) {
+    setenv("TZ", option, 1);
+  } else {
+    // Hours west of UTC are positive in POSIX TZ; the text is cut to 15 bytes.
+    char formatted[64] = {};
+    std::snprintf(formatted, sizeof(formatted), "%s%ld", local.tm_zone ? local.tm_zone : "",
+                  static_cast<long>(-(local.tm_gmtoff / 3600)));
+    char zone[16] = {};
+    arvex::strlcpy(zone, formatted, sizeof(zone));
+    setenv("TZ", zone, 1);
+  }
+  tzset();
+}
+
+}  // extern "C"

@@ -1,0 +1,152 @@
+// The job record, the option lookup, the PPD-choice classification and the
+// job's time zone.
+
+#include <arvex/error.h>
+#include <arvex/jobinfo.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "Process.h"
+
+namespace {
+
+struct JobDeleter {
+  void operator()(JobInfo *job) const { DisposeJobInfo(job); }
+};
+using JobPtr = std::unique_ptr<JobInfo, JobDeleter>;
+
+// Arguments as CUPS passes them; PPD set or removed for the call.
+JobPtr makeJob(std::vector<std::string> args, const char *ppd = nullptr)
+{
+  if (ppd)
+    setenv("PPD", ppd, 1);
+  else
+    unsetenv("PPD");
+  static std::vector<std::string> keep;
+  keep = std::move(args);
+  static std::vector<char *> argv;
+  argv.clear();
+  for (auto &a : keep)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  return JobPtr(CreateJobInfo(static_cast<int>(keep.size()), argv.data()));
+}
+
+class JobInfoTest : public ::testing::Test {
+protected:
+  void SetUp() override { err_no = 0; }
+};
+
+TEST_F(JobInfoTest, KeepsArgumentsAndBoundsTheCopiedNames)
+{
+  const std::string longUser(30, 'u');
+  auto job = makeJob({"filter", "17", longUser, "Quarterly report", "1", ""});
+  ASSERT_TRUE(job);
+  EXPECT_STREQ(job->jobId, "17");
+  EXPECT_EQ(std::string(job->userName), longUser);
+  EXPECT_STREQ(job->jobTitle, "Quarterly report");
+  EXPECT_EQ(std::string(job->hostLoginName), std::string(20, 'u'));
+
+  char host[256] = {};
+  gethostname(host, sizeof(host) - 1);
+  EXPECT_STREQ(job->systemHostName, host);
+  EXPECT_EQ(std::string(job->hostName), std::string(host).substr(0, 63));
+  EXPECT_EQ(job->numOptions, 0);
+  EXPECT_EQ(job->options, nullptr);
+  EXPECT_EQ(job->ppd, nullptr);
+}
+
+TEST_F(JobInfoTest, HostNameIsCutTo63Bytes)
+{
+  // Only the copy rule can be checked without renaming the machine: the
+  // record's hostName is systemHostName bounded to 63 bytes.
+  auto job = makeJob({"filter", "1", "u", "t", "1", ""});
+  ASSERT_TRUE(job);
+  EXPECT_LE(std::string(job->hostName).size(), 63u);
+  EXPECT_EQ(std::string(job->systemHostName).rfind(job->hostName, 0), 0u);
+}
+
+TEST_F(JobInfoTest, MissingArgumentsReadAsEmpty)
+{
+  auto job = makeJob({"filter", "1"});
+  ASSERT_TRUE(job);
+  EXPECT_STREQ(job->userName, "");
+  EXPECT_STREQ(job->jobTitle, "");
+  EXPECT_EQ(job->numOptions, 0);
+}
+
+TEST_F(JobInfoTest, ParsesOptionsAndLatchesSixForAnAbsentOne)
+{
+  auto job = makeJob({"filter", "1", "u", "t", "1", "a=1 b='two words'"});
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->numOptions, 2);
+  EXPECT_STREQ(getCupsOption(job.get(), "b"), "two words");
+  EXPECT_EQ(err_no, 0);
+  EXPECT_EQ(getCupsOption(job.get(), "missing"), nullptr);
+  EXPECT_EQ(err_no, ARVEX_ERR_NOOPTION);
+  EXPECT_EQ(getCupsOption(nullptr, "a"), nullptr);
+}
+
+TEST_F(JobInfoTest, OpensThePpdNamedByTheEnvironment)
+{
+  auto job = makeJob({"filter", "1", "u", "t", "1", ""}, arvex::test::fixturePath("ppd/choices.ppd").c_str());
+  ASSERT_TRUE(job);
+  EXPECT_NE(job->ppd, nullptr);
+  auto missing = makeJob({"filter", "1", "u", "t", "1", ""}, "/nonexistent/queue.ppd");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->ppd, nullptr);
+  EXPECT_EQ(err_no, 0);
+}
+
+TEST_F(JobInfoTest, ClassifiesTheMarkedChoice)
+{
+  auto job = makeJob({"filter", "1", "u", "t", "1", ""}, arvex::test::fixturePath("ppd/choices.ppd").c_str());
+  ASSERT_TRUE(job && job->ppd);
+  ppdMarkDefaults(job->ppd);
+  EXPECT_EQ(getPPDChoice(job.get(), "AXTestChoice"), ARVEX_CHOICE_NONE);
+  ASSERT_NE(ppdFindMarkedChoice(job->ppd, "AXTestLower"), nullptr);
+  EXPECT_EQ(getPPDChoice(job.get(), "AXTestLower"), ARVEX_CHOICE_OTHER);
+  ppdMarkOption(job->ppd, "AXTestChoice", "Other");
+  EXPECT_EQ(getPPDChoice(job.get(), "AXTestChoice"), ARVEX_CHOICE_OTHER);
+  ppdMarkOption(job->ppd, "AXUserId", "Custom.abc");
+  EXPECT_EQ(getPPDChoice(job.get(), "AXUserId"), ARVEX_CHOICE_CUSTOM);
+  EXPECT_EQ(getPPDChoice(job.get(), "NoSuchOption"), ARVEX_CHOICE_OTHER);
+  EXPECT_EQ(getPPDChoice(nullptr, "AXUserId"), ARVEX_CHOICE_OTHER);
+
+  auto noPpd = makeJob({"filter", "1", "u", "t", "1", ""});
+  EXPECT_EQ(getPPDChoice(noPpd.get(), "AXUserId"), ARVEX_CHOICE_OTHER);
+}
+
+// TZ that getClientTimeZone sets when the process runs in zone.
+std::string zoneFor(const char *zone, const char *options = "")
+{
+  setenv("TZ", zone, 1);
+  auto job = makeJob({"filter", "1", "u", "t", "1", options});
+  getClientTimeZone(job.get());
+  const char *tz = getenv("TZ");
+  return tz ? tz : "(unset)";
+}
+
+TEST_F(JobInfoTest, TimeZoneFromTheLocalZoneInPosixForm)
+{
+  EXPECT_EQ(zoneFor("JST-9"), "JST-9");
+  EXPECT_EQ(zoneFor("EST5"), "EST5");
+  EXPECT_EQ(zoneFor("IST-5:30"), "IST-5");
+  EXPECT_EQ(zoneFor("UTC0"), "UTC0");
+  EXPECT_EQ(zoneFor("NPT-5:45"), "NPT-5");
+  EXPECT_EQ(zoneFor("NST3:30"), "NST3");
+}
+
+TEST_F(JobInfoTest, TimeZoneOptionIsTakenVerbatim)
+{
+  EXPECT_EQ(zoneFor("UTC0", "com.arvex.printsettings.11ATimeZone=Not/A_Zone"), "Not/A_Zone");
+  EXPECT_EQ(err_no, 0);  // looked up without latching
+}
+
+}  // namespace
