@@ -8,6 +8,8 @@
 namespace {
 
 using arvex::test::expectStamped;
+using arvex::test::hostInformation;
+using arvex::test::procedureDefinitions;
 using arvex::test::JobControlTest;
 using arvex::test::kHostName;
 using arvex::test::lines;
@@ -15,56 +17,6 @@ using arvex::test::OutputBuffer;
 using arvex::test::TestJob;
 
 using Entry = int (*)(const JobInfo *, InsertBuffer *, const char *, int);
-
-std::string hostInformation(std::string_view lf)
-{
-  return lines({"mark{", "\t<<", "\t/HostCharSet 33", "\t/DriverType 5", "\t>>",
-                "\t/ADeviceProcSet /ProcSet findresource /SetHostInfo get exec", "} stopped cleartomark", ""},
-               lf);
-}
-
-std::string procedureDefinitions(std::string_view lf)
-{
-  return lines({"/isEnhancedFeatures",
-                "\t{userdict /5d2e4a7c19 known { userdict /5d2e4a7c19 get /EnhancedFeatures known} if } bind def",
-                "",
-                "/isGenuine{",
-                "\t2 dict begin",
-                "\t/isGenuineFlag //false def",
-                "\t//systemdict /execdict known  {",
-                "\t\t//systemdict /execdict get /copyright known {",
-                "\t\t\t/copyright //systemdict /execdict get /copyright get def",
-                "\t\t\t{ copyright ( ) anchorsearch {",
-                "\t\t\t\t\tpop /copyright exch def",
-                "\t\t\t\t}{",
-                "\t\t\t\t\tpop",
-                "\t\t\t\t\texit",
-                "\t\t\t\t} ifelse",
-                "\t\t\t} loop",
-                "",
-                "\t\t\tcopyright ((c) Copyright 1984-) anchorsearch {",
-                "\t\t\t\tpop pop",
-                "\t\t\t\tcopyright ( Adobe Systems Incorporated) search {",
-                "\t\t\t\t\tpop pop pop",
-                "\t\t\t\t\tcopyright (All Rights Reserved.) search {",
-                "\t\t\t\t\t\tpop pop pop",
-                "\t\t\t\t\t\t/isGenuineFlag //true def",
-                "\t\t\t\t\t}{",
-                "\t\t\t\t\t\tpop",
-                "\t\t\t\t\t} ifelse",
-                "\t\t\t\t}{",
-                "\t\t\t\t\tpop",
-                "\t\t\t\t} ifelse",
-                "\t\t\t}{",
-                "\t\t\t\tpop",
-                "\t\t\t} ifelse",
-                "\t\t} if",
-                "\t} if",
-                "\tisGenuineFlag",
-                "\tend",
-                "}bind def"},
-               lf);
-}
 
 // Normal print of user alice with empty user id and user code.
 std::string anonymousNormalPrint(const std::string &time, std::string_view lf)

@@ -5,6 +5,7 @@
 #ifndef ARVEX_TEST_JOBCONTROL_SUPPORT_H
 #define ARVEX_TEST_JOBCONTROL_SUPPORT_H
 
+#include <arvex/buffer.h>
 #include <arvex/error.h>
 #include <arvex/jobinfo.h>
 
@@ -100,6 +101,57 @@ inline std::string lines(std::initializer_list<std::string_view> list, std::stri
     text += lf;
   }
   return text;
+}
+
+// The two pieces every block begins with.
+inline std::string hostInformation(std::string_view lf)
+{
+  return lines({"mark{", "\t<<", "\t/HostCharSet 33", "\t/DriverType 5", "\t>>",
+                "\t/ADeviceProcSet /ProcSet findresource /SetHostInfo get exec", "} stopped cleartomark", ""},
+               lf);
+}
+
+inline std::string procedureDefinitions(std::string_view lf)
+{
+  return lines({"/isEnhancedFeatures",
+                "\t{userdict /5d2e4a7c19 known { userdict /5d2e4a7c19 get /EnhancedFeatures known} if } bind def",
+                "",
+                "/isGenuine{",
+                "\t2 dict begin",
+                "\t/isGenuineFlag //false def",
+                "\t//systemdict /execdict known  {",
+                "\t\t//systemdict /execdict get /copyright known {",
+                "\t\t\t/copyright //systemdict /execdict get /copyright get def",
+                "\t\t\t{ copyright ( ) anchorsearch {",
+                "\t\t\t\t\tpop /copyright exch def",
+                "\t\t\t\t}{",
+                "\t\t\t\t\tpop",
+                "\t\t\t\t\texit",
+                "\t\t\t\t} ifelse",
+                "\t\t\t} loop",
+                "",
+                "\t\t\tcopyright ((c) Copyright 1984-) anchorsearch {",
+                "\t\t\t\tpop pop",
+                "\t\t\t\tcopyright ( Adobe Systems Incorporated) search {",
+                "\t\t\t\t\tpop pop pop",
+                "\t\t\t\t\tcopyright (All Rights Reserved.) search {",
+                "\t\t\t\t\t\tpop pop pop",
+                "\t\t\t\t\t\t/isGenuineFlag //true def",
+                "\t\t\t\t\t}{",
+                "\t\t\t\t\t\tpop",
+                "\t\t\t\t\t} ifelse",
+                "\t\t\t\t}{",
+                "\t\t\t\t\tpop",
+                "\t\t\t\t} ifelse",
+                "\t\t\t}{",
+                "\t\t\t\tpop",
+                "\t\t\t} ifelse",
+                "\t\t} if",
+                "\t} if",
+                "\tisGenuineFlag",
+                "\tend",
+                "}bind def"},
+               lf);
 }
 
 // The local time as the job-type fragments stamp it, YYYYMMDDhhmm.
