@@ -20,7 +20,7 @@ constexpr size_t kBalanceValueSize = 5;
 // latched as such), else the queue's rounded custom value.
 const char *balanceValue(const JobInfo *job, const char *option, const char *ppdKeyword, char *buffer)
 {
-  const char *value = getCupsOption(job, option);
+  const char *value = arvex::ppd::jobOptionOrLatch(job, option);
   return value ? value : getPPDOptionInt(job, ppdKeyword, buffer);
 }
 
@@ -154,7 +154,7 @@ int insertStringFromPPDCommand(const JobInfo *job, InsertBuffer *out, const char
 {
   if (!job || !out || !lf || !prefix || !option || !defaultChoice)
     return 1;
-  const char *choice = getCupsOption(job, option);
+  const char *choice = arvex::ppd::jobOptionOrLatch(job, option);
   if (!choice)
     choice = defaultChoice;
   char name[arvex::kPPDCommandNameSize];

@@ -209,10 +209,10 @@ int getInsertStringForFolderNumber(const JobInfo *job, InsertBuffer *out, const 
   if (!isFolderNumberSupport(job))
     return 0;
   char numberBuffer[5] = {};
-  const char *number = getCupsOption(job, "com.arvex.printsettings.11AFolderNumber");
+  const char *number = arvex::ppd::jobOptionOrLatch(job, "com.arvex.printsettings.11AFolderNumber");
   if (!number)
     number = getPPDFolderNumber(job, numberBuffer);
-  const char *password = getCupsOption(job, "com.arvex.printsettings.11AFolderPassword");
+  const char *password = arvex::ppd::jobOptionOrLatch(job, "com.arvex.printsettings.11AFolderPassword");
   if (!password)
     password = getPPDFolderPassword(job);
   lfsprintf(lf, out,

@@ -4,6 +4,7 @@
 #ifndef ARVEX_PPD_LOOKUP_H
 #define ARVEX_PPD_LOOKUP_H
 
+#include <arvex/error.h>
 #include <arvex/jobinfo.h>
 
 #include <cstring>
@@ -11,11 +12,43 @@
 
 namespace arvex::ppd {
 
-// Value of a job option, or nullptr. Unlike getCupsOption this latches
-// nothing when the option is absent.
+// Whether two option names are equal ignoring the case of ASCII letters,
+// the way CUPS compares option names.
+inline bool sameOptionName(const char *a, const char *b, size_t length)
+{
+  for (size_t i = 0; i < length; ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x != y && ((x | 0x20) != (y | 0x20) || (x | 0x20) < 'a' || (x | 0x20) > 'z'))
+      return false;
+  }
+  return true;
+}
+
+// Value of a job option, or nullptr; the same answer as cupsGetOption, but
+// names of another length are passed over without comparing them: the
+// option names of a job mostly share one long prefix. Unlike getCupsOption
+// this latches nothing when the option is absent.
 inline const char *jobOption(const JobInfo *job, const char *key)
 {
-  return (job && key) ? cupsGetOption(key, job->numOptions, job->options) : nullptr;
+  if (!job || !key || !*key || !job->options)
+    return nullptr;
+  const size_t length = std::strlen(key);
+  for (int i = 0; i < job->numOptions; ++i) {
+    const cups_option_t &option = job->options[i];
+    if (option.name && strnlen(option.name, length + 1) == length && sameOptionName(option.name, key, length))
+      return option.value;
+  }
+  return nullptr;
+}
+
+// Value of a job option; an absent one latches 6, as getCupsOption does.
+inline const char *jobOptionOrLatch(const JobInfo *job, const char *key)
+{
+  const char *value = jobOption(job, key);
+  if (!value)
+    latchError(ARVEX_ERR_NOOPTION);
+  return value;
 }
 
 // Name of the marked choice of a PPD option, or nullptr.

@@ -24,7 +24,7 @@ int getInsertStringForPersonalAuthentication(const JobInfo *job, InsertBuffer *o
 {
   if (PaGetFunctionValid(job) != 1)
     return 0;
-  const char *userId = getCupsOption(job, kUserIdOption);
+  const char *userId = arvex::ppd::jobOptionOrLatch(job, kUserIdOption);
   if (!userId)
     userId = getPPDPaUserid(job);
   if (!userId)

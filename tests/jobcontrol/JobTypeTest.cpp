@@ -303,7 +303,7 @@ TEST_F(JobTypeTest, OptionValuesAreSentUnchecked)
 {
   // A ")" ends the PostScript string early; the option is still sent as it
   // is, unlike a PPD value, which must pass its rule.
-  TestJob job("jobcontrol-colour.ppd", "com.arvex.printsettings.11AUserID='a)b c' "
+  TestJob job("jobcontrol-colour.ppd", "COM.arvex.PrintSettings.11aUserId='a)b c' "
                                        "com.arvex.printsettings.11APassword=12");
   expectStamped([&] { return write(getInsertStringForLockedPrint, job); },
                 [](const std::string &t) { return lockedPrint({"a)b c", "", "12"}, t); });
@@ -347,6 +347,10 @@ TEST_F(JobTypeTest, JobTypeFromOptionOrQueue)
       {"com.arvex.printsettings.11AJobType='Saved Print'", 6},
       {"com.arvex.printsettings.11AJobType='Save Document Print'", 7},
       {"com.arvex.printsettings.11AJobType='locked print'", 1},
+      // Option names compare as CUPS compares them: ignoring letter case,
+      // whole names only.
+      {"COM.ARVEX.PRINTSETTINGS.11AJOBTYPE='Sample Print'", 3},
+      {"com.arvex.printsettings.11AJobTypes='Sample Print' com.arvex.printsettings.11AJobTyp=x", 1},
       // A present option decides even when the queue says otherwise.
       {"com.arvex.printsettings.11AJobType=Express AXJobType=LockedPrint", 1},
       {"AXJobType=LockedPrint", 2},
