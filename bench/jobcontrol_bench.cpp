@@ -52,7 +52,7 @@ void BM_GetInsertString(benchmark::State &state)
 
   std::vector<char> storage(64 * 1024, '\0');
   size_t length = 0;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     storage[0] = '\0';
     InsertBuffer out = {storage.data(), storage.size(), storage.data()};
     err_no = 0;
@@ -71,7 +71,7 @@ BENCHMARK(BM_GetInsertString);
 // Opening (and closing) the same PPD.
 void BM_PpdOpenFile(benchmark::State &state)
 {
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     ppd_file_t *ppd = ppdOpenFile(kPPD.c_str());
     benchmark::DoNotOptimize(ppd);
     if (!ppd) {

@@ -3,6 +3,7 @@
 // the document-server folder lines.
 
 #include <arvex/jobcontrol.h>
+#include <arvex/numbering.h>
 
 #include "JobControlSupport.h"
 
@@ -109,8 +110,8 @@ TEST_F(IdentityTest, QueueTextValuesPassTheirRulesOrGiveEmpty)
 
 TEST_F(IdentityTest, ParametersOfAnotherTypeCountAsMissing)
 {
-  // The odd queue declares its user code as int, its folder number as a
-  // string and its hour as real.
+  // The odd queue declares its user code and login user id as int, its
+  // folder number as a string and its hour as real.
   TestJob job("jobcontrol-odd.ppd", "AXUserCode=Custom.1234 AXFolderNumber=Custom.12 AXTimeHour=Custom.7 "
                                     "AXTimeMin=Custom.30 AXPAUserCode=Custom.99");
   EXPECT_EQ(shown(getPPDUserCode(job.get())), shown(""));
@@ -119,6 +120,10 @@ TEST_F(IdentityTest, ParametersOfAnotherTypeCountAsMissing)
   char time[17] = {};
   EXPECT_STREQ(getPPDSpecifyTime(job.get(), time), "0030");
   EXPECT_EQ(shown(getPPDPaUserid(job.get())), "null");
+
+  // Its first number is declared real.
+  TestJob start("jobcontrol-odd.ppd", "AXStartNumber=Custom.500");
+  EXPECT_EQ(getPPDBnStartNumber(start.get(), "AXStartNumber"), 1);
 }
 
 TEST_F(IdentityTest, FolderNumberIsCutToThreeCharacters)

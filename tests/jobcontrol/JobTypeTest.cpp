@@ -286,19 +286,6 @@ TEST_F(JobTypeTest, StoredPrintAndStoreAndPrintDifferOnlyInSave)
                 [&](const std::string &t) { return storedPrint(e, t, "2"); });
 }
 
-TEST_F(JobTypeTest, LineEndsFollowTheJob)
-{
-  TestJob job("jobcontrol-colour.ppd", kIdentity);
-  expectStamped([&] { return write(getInsertStringForLockedPrint, job, "\r\n"); },
-                [](const std::string &t) {
-                  std::string expected = lockedPrint({"u042", "4711", "2468"}, t);
-                  std::string converted;
-                  for (char c : expected)
-                    converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-                  return converted;
-                });
-}
-
 TEST_F(JobTypeTest, OptionValuesAreSentUnchecked)
 {
   // A ")" ends the PostScript string early; the option is still sent as it

@@ -95,10 +95,4 @@ TEST_F(NumberingTest, ColourOnlyOnAColourDevice)
   EXPECT_EQ(BnGetColor(none.get()), 0);
 }
 
-TEST_F(NumberingTest, StartNumberDeclaredAsRealIsNotUsed)
-{
-  TestJob odd("jobcontrol-odd.ppd", "AXStartNumber=Custom.500");
-  EXPECT_EQ(getPPDBnStartNumber(odd.get(), "AXStartNumber"), 1);
-}
-
 }  // namespace
