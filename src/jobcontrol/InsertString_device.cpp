@@ -94,6 +94,8 @@ int getInsertStringForSynchroCut(const JobInfo *job, InsertBuffer *out, const ch
 // The colour-balance fragment; a monochrome device gets no colour gamma.
 int getInsertStringForColorBalance(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
+  if (!job)
+    return 0;
   char brightnessBuffer[kBalanceValueSize] = {};
   char contrastBuffer[kBalanceValueSize] = {};
   char blackBuffer[kBalanceValueSize] = {};
