@@ -28,9 +28,15 @@ namespace {
 
 constexpr size_t kInsertBufferSize = 4096;
 constexpr size_t kCopyBlockSize = 4096;
-// The copy reads and writes 4096-byte blocks; large stdio buffers keep the
-// number of system calls close to that of cat.
-constexpr size_t kStreamBufferSize = 256 * 1024;
+// The copy reads and writes 4096-byte blocks through stdio; stream buffers of
+// the size of a Linux pipe's buffer make each write fill the pipe once and
+// keep the number of system calls below that of cat.
+constexpr size_t kStreamBufferSize = 64 * 1024;
+
+// glibc ignores the size given to setvbuf without a buffer, so the streams
+// get these. Static: standard output is still flushed during exit().
+char inputStreamBuffer[kStreamBufferSize];
+char outputStreamBuffer[kStreamBufferSize];
 
 constexpr char kUsage[] = "Usage: arvex-pdf-filter job-id user title copies options [file]\n";
 
@@ -74,7 +80,7 @@ private:
 // The job stream: header, PJL settings, PDF data, trailer.
 int FilterJob::run()
 {
-  std::setvbuf(out_, nullptr, _IOFBF, kStreamBufferSize);
+  std::setvbuf(out_, outputStreamBuffer, _IOFBF, sizeof(outputStreamBuffer));
 
   insertStorage_.reset(new (std::nothrow) char[kInsertBufferSize]());
   if (!insertStorage_) {
@@ -90,7 +96,7 @@ int FilterJob::run()
       return fail();
     }
   }
-  std::setvbuf(in_, nullptr, _IOFBF, kStreamBufferSize);
+  std::setvbuf(in_, inputStreamBuffer, _IOFBF, sizeof(inputStreamBuffer));
 
   job_.reset(CreateJobInfo(argc_, argv_));
   if (!job_) {

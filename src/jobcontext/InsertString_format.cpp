@@ -43,24 +43,9 @@ private:
   size_t used_ = 0;
 };
 
-enum class LfState { Start, Scan, AfterCR, FoundLF, FoundCR, FoundCRLF };
-
-}  // namespace
-
-extern "C" {
-
-// Format fmt into buf at its cursor (see buffer.h for the directives).
-void lfsprintf(const char *lf, InsertBuffer *buf, const char *fmt, ...)
+// The formatting loop of lfsprintf.
+void formatInto(BoundedAppender &out, const char *lf, const char *fmt, va_list args)
 {
-  if (!buf || !buf->start || !buf->cursor || !fmt)
-    return;
-  if (buf->cursor < buf->start || buf->cursor >= buf->start + buf->capacity)
-    return;
-  const size_t room = static_cast<size_t>(buf->start + buf->capacity - buf->cursor);
-  BoundedAppender out(buf->cursor, room);
-
-  va_list args;
-  va_start(args, fmt);
   for (const char *f = fmt; *f; ++f) {
     if (*f == '\n') {
       out.put(lf);
@@ -83,6 +68,26 @@ void lfsprintf(const char *lf, InsertBuffer *buf, const char *fmt, ...)
       out.put('%');
     }
   }
+}
+
+enum class LfState { Start, Scan, AfterCR, FoundLF, FoundCR, FoundCRLF };
+
+}  // namespace
+
+extern "C" {
+
+// Format fmt into buf at its cursor (see buffer.h for the directives).
+void lfsprintf(const char *lf, InsertBuffer *buf, const char *fmt, ...)
+{
+  if (!buf || !buf->start || !buf->cursor || !fmt)
+    return;
+  if (buf->cursor < buf->start || buf->cursor >= buf->start + buf->capacity)
+    return;
+  const size_t room = static_cast<size_t>(buf->start + buf->capacity - buf->cursor);
+  BoundedAppender out(buf->cursor, room);
+  va_list args;
+  va_start(args, fmt);
+  formatInto(out, lf, fmt, args);
   va_end(args);
   buf->cursor = out.finish();
 }

@@ -219,7 +219,7 @@ TEST(FilterBadInput, LargeOptionsString)
   // The kernel limits one argument to 128 KiB; stay just below it.
   std::string options;
   while (options.size() < 120 * 1024)
-    options += "k" + std::to_string(options.size()) + "='v a l' ";
+    options += "k" + std::to_string(options.size()) + "='" + std::string(200, 'v') + " a l' ";
   const ProcessResult r = arvex::test::runProcess(filterRun({"1", "u", "t", "1", options}, "pdf"));
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, wrapped("t", "u", "pdf"));

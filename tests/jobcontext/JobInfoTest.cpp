@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <sched.h>
 #include <unistd.h>
 #include <vector>
 
@@ -64,12 +65,30 @@ TEST_F(JobInfoTest, KeepsArgumentsAndBoundsTheCopiedNames)
 
 TEST_F(JobInfoTest, HostNameIsCutTo63Bytes)
 {
-  // Only the copy rule can be checked without renaming the machine: the
-  // record's hostName is systemHostName bounded to 63 bytes.
+  // Rename the host inside a private UTS namespace of this test process.
+  if (geteuid() != 0 || unshare(CLONE_NEWUTS) != 0)
+    GTEST_SKIP() << "needs root to give the test its own host name";
+  const std::string longName = std::string(51, 'h') + ".example.test";  // 64 bytes, the most Linux allows
+  ASSERT_EQ(sethostname(longName.data(), longName.size()), 0);
   auto job = makeJob({"filter", "1", "u", "t", "1", ""});
   ASSERT_TRUE(job);
-  EXPECT_LE(std::string(job->hostName).size(), 63u);
-  EXPECT_EQ(std::string(job->systemHostName).rfind(job->hostName, 0), 0u);
+  EXPECT_EQ(std::string(job->systemHostName), longName);
+  EXPECT_EQ(std::string(job->hostName), longName.substr(0, 63));
+}
+
+TEST_F(JobInfoTest, LargeOptionsStringIsParsed)
+{
+  // libcups inserts each option into a sorted array, so the count is kept
+  // moderate and the values long.
+  const std::string value(1000, 'v');
+  std::string options;
+  int count = 0;
+  while (options.size() < (1u << 20))
+    options += "key" + std::to_string(count++) + "='" + value + "' ";
+  auto job = makeJob({"filter", "1", "u", "t", "1", options});
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->numOptions, count);
+  EXPECT_STREQ(getCupsOption(job.get(), ("key" + std::to_string(count - 1)).c_str()), value.c_str());
 }
 
 TEST_F(JobInfoTest, MissingArgumentsReadAsEmpty)

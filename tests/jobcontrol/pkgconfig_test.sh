@@ -5,23 +5,27 @@
 #
 #   pkgconfig_test.sh BUILD_DIR PROGRAM.c FIXTURE.ppd C_COMPILER [SANITIZERS]
 #
-# DESTDIR keeps every installed file, also those with absolute destinations
-# such as the CUPS filter directory, inside the staging directory.
+# The install is staged with DESTDIR, so that nothing lands outside the
+# staging directory, whatever prefix and filter directory the build was
+# configured with; PKG_CONFIG_SYSROOT_DIR maps the installed pkg-config
+# file's paths into the stage, as for any staged install.
 set -eu
 build=$1 program=$2 fixture=$3 cc=$4 sanitize=${5:-}
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
-DESTDIR="$stage" cmake --install "$build" --prefix /opt/arvex >/dev/null
+DESTDIR="$stage" cmake --install "$build" >/dev/null
 pc=$(find "$stage" -name arvex-jobcontrol.pc)
-if [ -z "$pc" ]; then
-  echo "pkgconfig_test: no arvex-jobcontrol.pc was installed" >&2
+lib=$(find "$stage" -name 'libarvex-jobcontrol.so' | head -n1)
+if [ -z "$pc" ] || [ -z "$lib" ]; then
+  echo "pkgconfig_test: the library or its pkg-config file was not installed" >&2
   exit 1
 fi
-export PKG_CONFIG_PATH="$(dirname "$pc")"
+PKG_CONFIG_PATH=$(dirname "$pc")
+PKG_CONFIG_SYSROOT_DIR=$stage
+export PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
 flags=$(pkg-config --cflags --libs arvex-jobcontrol)
-libdir=$(pkg-config --variable=libdir arvex-jobcontrol)
 echo "pkg-config: $flags"
 
 extra=
@@ -30,4 +34,4 @@ if [ -n "$sanitize" ]; then
 fi
 # shellcheck disable=SC2086 # the flags are a list of words
 "$cc" -std=c11 -Wall -Wextra -Werror $extra -o "$stage/c_api_test" "$program" $flags
-LD_LIBRARY_PATH="$libdir" "$stage/c_api_test" "$fixture"
+LD_LIBRARY_PATH=$(dirname "$lib") "$stage/c_api_test" "$fixture"
