@@ -1,0 +1,104 @@
+// What kind of job this is, and which of its optional identity parts the
+// job and the device use: user code, reserved print time, folder numbers.
+
+#include <arvex/jobcontrol.h>
+
+#include <cstring>
+
+#include "PPDLookup.h"
+
+namespace {
+
+// A job type as the job option names it and as the PPD's AXJobType does.
+struct JobTypeName {
+  const char *option;
+  const char *ppdChoice;
+  int code;
+};
+
+constexpr JobTypeName kJobTypes[] = {
+    {"Locked Print", "LockedPrint", ARVEX_JOB_LOCKED},
+    {"Sample Print", "SamplePrint", ARVEX_JOB_SAMPLE},
+    {"Document Server", "DocServer", ARVEX_JOB_DOCUMENT_SERVER},
+    {"Paused Print", "HoldPrint", ARVEX_JOB_HOLD},
+    {"Saved Print", "StoredPrint", ARVEX_JOB_STORED},
+    {"Save Document Print", "StoreandPrint", ARVEX_JOB_STORE_AND_PRINT},
+};
+
+// An on/off switch: the job option when present ("true" in any case),
+// else the marked choice of the PPD option (likewise).
+int jobOrQueueSwitch(const JobInfo *job, const char *optionKey, const char *ppdKeyword)
+{
+  const char *value = arvex::ppd::jobOption(job, optionKey);
+  if (!value)
+    value = arvex::ppd::markedChoice(job, ppdKeyword);
+  return arvex::ppd::isTrueIgnoringCase(value) ? 1 : 0;
+}
+
+// A device capability: the job option when present, else the PPD
+// attribute; "true" in any case means supported.
+int jobOrDeviceCapability(const JobInfo *job, const char *optionKey, const char *attribute)
+{
+  const char *value = arvex::ppd::jobOption(job, optionKey);
+  if (!value)
+    value = arvex::ppd::attributeValue(job, attribute);
+  return arvex::ppd::isTrueIgnoringCase(value) ? 1 : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The job type: the job option decides whenever it is present.
+int getJobType(const JobInfo *job)
+{
+  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.11AJobType");
+  if (!value)
+    return getPPDJobType(job);
+  for (const auto &type : kJobTypes)
+    if (std::strcmp(value, type.option) == 0)
+      return type.code;
+  return ARVEX_JOB_NORMAL;
+}
+
+// The job type the queue's PPD has marked.
+int getPPDJobType(const JobInfo *job)
+{
+  const char *choice = arvex::ppd::markedChoice(job, "AXJobType");
+  if (!choice)
+    return ARVEX_JOB_NORMAL;
+  for (const auto &type : kJobTypes)
+    if (std::strcmp(choice, type.ppdChoice) == 0)
+      return type.code;
+  return ARVEX_JOB_NORMAL;
+}
+
+// Whether the user code goes with the job.
+int useUserCode(const JobInfo *job)
+{
+  return jobOrQueueSwitch(job, "com.arvex.printsettings.11AEnableUserCode", "AXEnableUserCode");
+}
+
+// Whether the device takes a reserved print time for held jobs.
+int isSpecifyTimeSupport(const JobInfo *job)
+{
+  return jobOrDeviceCapability(job, "com.arvex.printsettings.11ASpecifyTimeKeySupport",
+                               "HoldPrintReservedTimeSupport");
+}
+
+// Whether this held job asks for a reserved print time.
+int isSpecifyTimeEnable(const JobInfo *job)
+{
+  return jobOrQueueSwitch(job, "com.arvex.printsettings.11AEnableSpecifyTime", "AXEnableSpecifyTime");
+}
+
+// Whether the device files document-server jobs into numbered folders.
+int isFolderNumberSupport(const JobInfo *job)
+{
+  if (!job)
+    return 0;
+  return jobOrDeviceCapability(job, "com.arvex.printsettings.11AFolderNumberSupport",
+                               "DocumentServerFolderNumberSupport");
+}
+
+}  // extern "C"
