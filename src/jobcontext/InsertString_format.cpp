@@ -4,6 +4,8 @@
 #include <arvex/buffer.h>
 #include <arvex/jobinfo.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -23,12 +25,17 @@ public:
       at_[used_++] = c;
   }
 
+  void put(const char *bytes, size_t n)
+  {
+    const size_t fits = std::min(n, room_ - 1 - used_);
+    std::memcpy(at_ + used_, bytes, fits);
+    used_ += fits;
+  }
+
   void put(const char *text)
   {
-    if (!text)
-      return;
-    while (*text && used_ + 1 < room_)
-      at_[used_++] = *text++;
+    if (text)
+      put(text, strnlen(text, room_ - 1 - used_));
   }
 
   char *finish()
@@ -39,33 +46,40 @@ public:
 
 private:
   char *at_;
-  size_t room_;
+  size_t room_;  // at least 1: the terminator always fits
   size_t used_ = 0;
 };
 
-// The formatting loop of lfsprintf.
+// The formatting loop of lfsprintf: plain runs are copied whole, newlines
+// become lf, and only %d, %s and %% are conversions.
 void formatInto(BoundedAppender &out, const char *lf, const char *fmt, va_list args)
 {
-  for (const char *f = fmt; *f; ++f) {
+  const char *f = fmt;
+  while (*f) {
+    const size_t run = std::strcspn(f, "%\n");
+    out.put(f, run);
+    f += run;
     if (*f == '\n') {
       out.put(lf);
-    } else if (*f != '%') {
-      out.put(*f);
-    } else if (f[1] == 'd') {
-      char digits[16];
-      std::snprintf(digits, sizeof(digits), "%d", va_arg(args, int));
-      out.put(digits);
       ++f;
-    } else if (f[1] == 's') {
-      out.put(va_arg(args, const char *));
-      ++f;
-    } else if (f[1] == '%') {
-      out.put('%');
-      ++f;
-    } else {
-      // Not a directive: the sign stands for itself and the next character
-      // is read as an ordinary one.
-      out.put('%');
+    } else if (*f == '%') {
+      if (f[1] == 'd') {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof(digits), va_arg(args, int)).ptr;
+        out.put(digits, static_cast<size_t>(end - digits));
+        f += 2;
+      } else if (f[1] == 's') {
+        out.put(va_arg(args, const char *));
+        f += 2;
+      } else if (f[1] == '%') {
+        out.put('%');
+        f += 2;
+      } else {
+        // Not a directive: the sign stands for itself and the next character
+        // is read as an ordinary one.
+        out.put('%');
+        ++f;
+      }
     }
   }
 }
