@@ -81,6 +81,25 @@ private:
   size_t used_ = 0;
 };
 
+// UTF-16 work space for one call: on the stack up to the size of a marking
+// text buffer, on the heap beyond.
+class UnitBuffer {
+public:
+  explicit UnitBuffer(size_t units)
+      : heap_(units > kLocalUnits ? new (std::nothrow) UChar[units] : nullptr),
+        data_(units > kLocalUnits ? heap_.get() : local_)
+  {
+  }
+
+  UChar *get() const { return data_; }
+
+private:
+  static constexpr size_t kLocalUnits = 1024;
+  UChar local_[kLocalUnits];
+  std::unique_ptr<UChar[]> heap_;
+  UChar *data_;
+};
+
 // An unpaired surrogate has no character to compose; treat it as a failure.
 bool hasUnpairedSurrogate(const UChar *units, int32_t count)
 {
@@ -178,9 +197,9 @@ int convertUTF8MACtoUTF8(int length, const char *in, char *out, size_t outCapaci
   // A run holds at most one unit per four input characters; one unit per
   // input byte leaves room for any composition (NFC at most triples a text
   // in UTF-16 units).
-  std::unique_ptr<UChar[]> decoded(new (std::nothrow) UChar[static_cast<size_t>(length)]);
-  std::unique_ptr<UChar[]> composed(new (std::nothrow) UChar[static_cast<size_t>(length)]);
-  if (!decoded || !composed)
+  const UnitBuffer decoded(static_cast<size_t>(length));
+  const UnitBuffer composed(static_cast<size_t>(length));
+  if (!decoded.get() || !composed.get())
     return -1;
 
   const EscapedInput input(in, length);

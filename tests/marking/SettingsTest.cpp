@@ -23,31 +23,31 @@ struct CodedSetting {
   const char *name;
   std::function<int(const JobInfo *)> read;
   const char *optionKey;
-  const char *optionValue;  // a listed dialog word...
-  int optionCode;           // ...and its code
+  const char *optionValue;   // a listed dialog word
   const char *ppdKeyword;
-  const char *ppdChoice;  // a listed PPD keyword...
-  int ppdCode;            // ...and its code
-  const char *unknownValue;
+  const char *ppdChoice;     // a listed PPD keyword
+  const char *unknownValue;  // a word the table does not list
+  int optionCode;
+  int ppdCode;
   int fallback;
 };
 
 // One row per reader. The unknown values are the PPD spelling where the
 // dialog's word differs, or another case of a listed word.
 const CodedSetting kCodedSettings[] = {
-    {"type", getCopyControlType, "com.arvex.printsettings.CCPCopyControlType", "Prevention Copy Pattern", 2,
-     "AXPreventionType", "CopyGuard", 1, "PreventionCopyPattern", 0},
-    {"colour", getCCPColor, "com.arvex.printsettings.CCPColor", "Cyan", 1, "AXColor", "Magenta", 2, "cyan", 0},
-    {"density", getCCPDensity, "com.arvex.printsettings.CCPDensity", "Very Dark", 5, "AXDensity", "VeryLight", 1,
-     "Medium", 3},
-    {"mask", getCCPMaskPattern, "com.arvex.printsettings.CCPMaskType", "Interlocking Circles", 5, "AXMaskType",
-     "Hexagonal", 10, "InterlockingCircles", 0},
+    {"type", getCopyControlType, "com.arvex.printsettings.CCPCopyControlType", "Prevention Copy Pattern",
+     "AXPreventionType", "CopyGuard", "PreventionCopyPattern", 2, 1, 0},
+    {"colour", getCCPColor, "com.arvex.printsettings.CCPColor", "Cyan", "AXColor", "Magenta", "cyan", 1, 2, 0},
+    {"density", getCCPDensity, "com.arvex.printsettings.CCPDensity", "Very Dark", "AXDensity", "VeryLight", "Medium",
+     5, 1, 3},
+    {"mask", getCCPMaskPattern, "com.arvex.printsettings.CCPMaskType", "Interlocking Circles", "AXMaskType",
+     "Hexagonal", "InterlockingCircles", 5, 10, 0},
     {"effect", [](const JobInfo *j) { return getCCPEffect(j, 2); }, "com.arvex.printsettings.CCPEffect",
-     "Reverse Patterns", 2, "AXEffects", "TextOnly", 4, "ReversePatterns", 0},
-    {"position", getCCPPosition, "com.arvex.printsettings.CCPPosition", "Center Top", 1, "AXPosition", "BottomRight",
-     6, "TopCenter", 3},
-    {"repeat", getCCPRepeat, "com.arvex.printsettings.CCPRepeat", "Repeat and Rotate carriage return", 2, "AXRepeat",
-     "Repeat", 1, "off", 0},
+     "Reverse Patterns", "AXEffects", "TextOnly", "ReversePatterns", 2, 4, 0},
+    {"position", getCCPPosition, "com.arvex.printsettings.CCPPosition", "Center Top", "AXPosition", "BottomRight",
+     "TopCenter", 1, 6, 3},
+    {"repeat", getCCPRepeat, "com.arvex.printsettings.CCPRepeat", "Repeat and Rotate carriage return", "AXRepeat",
+     "Repeat", "off", 2, 1, 0},
 };
 
 TEST_F(SettingsTest, OptionDecidesAloneAndPpdFillsIn)
