@@ -75,10 +75,9 @@ public:
     start_[used_] = '\0';
   }
 
-  void append(char c) { append(std::string_view(&c, 1)); }
-
-  // text whole or not at all: an escape cut short would turn the closing
-  // parenthesis of the PostScript string into a literal one.
+  // text whole or not at all: a cut escape would leave a lone backslash,
+  // which escapes the closing parenthesis of the PostScript string, or a
+  // different byte value.
   void appendWhole(std::string_view text)
   {
     if (capacity_ > 0 && used_ + text.size() < capacity_)
@@ -296,8 +295,9 @@ int addLiteralText(const char *text, InsertBuffer *buf, int count)
   return count + static_cast<int>(n);
 }
 
-// A job name in octal notation, tokens separated by "_" (empty tokens are
-// skipped), appended while they fit whole.
+// A job name in octal notation, tokens separated by "_", appended while
+// they fit whole. The name is split the way strtok splits it (runs of
+// separators give no empty tokens), but without strtok's hidden state.
 int addJobName(const char *text, InsertBuffer *buf, int count)
 {
   if (count < 0)
