@@ -70,7 +70,7 @@ const char *const kLabels[] = {"marking-bare.ppd (1 KB)", "marking-settings.ppd 
 void BM_ppdOpenFile(benchmark::State &state)
 {
   const std::string path = ppdPath(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     ppd_file_t *ppd = ppdOpenFile(path.c_str());
     benchmark::DoNotOptimize(ppd);
     ppdClose(ppd);
@@ -99,7 +99,7 @@ void BM_PreventionCopyPatternBlock(benchmark::State &state)
                                   &job->options);
 
   static char storage[1024];
-  for (auto _ : state) {
+  while (state.KeepRunning()) {
     storage[0] = '\0';
     InsertBuffer out{storage, sizeof(storage), storage};
     benchmark::DoNotOptimize(getInsertStringForPreventionCopyPattern(job, 2, &out, "\r\n"));
