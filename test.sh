@@ -37,6 +37,9 @@ run_ctest build-asan build-asan/ctest.log -LE e2e
 echo "== threading tests under ThreadSanitizer"
 run_ctest build-tsan build-tsan/ctest.log -L threading --no-tests=ignore
 
+echo "== fuzz targets (libFuzzer, short runs)"
+fuzz/run.sh
+
 echo "== tests"
 cd build
 ctest -j"$jobs" --output-on-failure

@@ -122,6 +122,50 @@ TEST_F(EntryTest, EveryFragmentInItsPlace)
                 });
 }
 
+TEST_F(EntryTest, CopyControlFragmentReplacesTheLineEndUnchangedInCrLf)
+{
+  // Percent signs in the font name must reach the output as they stand:
+  // the fragment is copied, not formatted a second time.
+  TestJob job("jobcontrol-bare.ppd",
+              "com.arvex.printsettings.CCPCopyControlType='Prevention Copy Pattern' "
+              "com.arvex.printsettings.CCPFont='A%%B%d' com.arvex.printsettings.CCPCustomText=101102");
+  const std::string fragment = lines({"",
+                                      "mark {",
+                                      "<< /MarkingType 2",
+                                      "/MarkingColor 0",
+                                      "/MarkingDensity 3",
+                                      "/MaskPattern 0",
+                                      "/StringEffect 0",
+                                      "/StringAttributes <<",
+                                      "/FontName (A%%B%d)",
+                                      "/FontSize 70",
+                                      "/String (\\101\\102)",
+                                      "/StringPosition 3",
+                                      "/StringAngle 30",
+                                      "/StringLoopAttributes null",
+                                      ">>",
+                                      ">>",
+                                      "/ADeviceProcSet /ProcSet findresource /SetMarkingType get exec",
+                                      "} stopped cleartomark",
+                                      ""},
+                                     "\r\n");
+  expectStamped([&] { return build(getInsertString, job, "%PDF-1.7\r\n%x"); },
+                [&](const std::string &t) {
+                  return hostInformation("\r\n") + procedureDefinitions("\r\n") + anonymousNormalPrint(t, "\r\n") +
+                         fragment;
+                });
+}
+
+TEST_F(EntryTest, CopyGuardWithoutAnyFontFailsAndAppendsNoFragment)
+{
+  TestJob job("jobcontrol-bare.ppd", "com.arvex.printsettings.CCPCopyControlType='Copy Guard'");
+  expectStamped([&] { return build(getInsertString, job, "", 1); },
+                [](const std::string &t) {
+                  return hostInformation("\n") + procedureDefinitions("\n") + anonymousNormalPrint(t, "\n");
+                });
+  EXPECT_EQ(err_no, ARVEX_ERR_NOOPTION) << "the absent user-id option was latched first";
+}
+
 TEST_F(EntryTest, ColourBalanceOnlyWhenTheDeviceSaysExactlyTrue)
 {
   TestJob odd("jobcontrol-odd.ppd");  // BalanceAdjustmentSupport: True
