@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "BoundedText.h"
+#include "JobLookup.h"
 
 namespace {
 
@@ -61,10 +62,7 @@ void DisposeJobInfo(JobInfo *job)
 // Look a job option up; an absent one latches 6.
 const char *getCupsOption(const JobInfo *job, const char *key)
 {
-  const char *value = (job && key) ? cupsGetOption(key, job->numOptions, job->options) : nullptr;
-  if (!value)
-    latchError(ARVEX_ERR_NOOPTION);
-  return value;
+  return arvex::lookup::jobOptionOrLatch(job, key);
 }
 
 // Set TZ from the job option, or from the local zone in POSIX form.
@@ -75,8 +73,7 @@ void getClientTimeZone(const JobInfo *job)
   struct tm local = {};
   localtime_r(&now, &local);
 
-  const char *option =
-      job ? cupsGetOption("com.arvex.printsettings.11ATimeZone", job->numOptions, job->options) : nullptr;
+  const char *option = arvex::lookup::jobOption(job, "com.arvex.printsettings.11ATimeZone");
   if (option) {
     setenv("TZ", option, 1);
   } else {

@@ -8,7 +8,7 @@
 
 #include "../jobcontext/BoundedText.h"
 #include "PPDCommandName.h"
-#include "PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ constexpr size_t kBalanceValueSize = 5;
 // latched as such), else the queue's rounded custom value.
 const char *balanceValue(const JobInfo *job, const char *option, const char *ppdKeyword, char *buffer)
 {
-  const char *value = arvex::ppd::jobOptionOrLatch(job, option);
+  const char *value = arvex::lookup::jobOptionOrLatch(job, option);
   return value ? value : getPPDOptionInt(job, ppdKeyword, buffer);
 }
 
@@ -102,7 +102,7 @@ int getInsertStringForColorBalance(const JobInfo *job, InsertBuffer *out, const 
   char cyanBuffer[kBalanceValueSize] = {};
   char magentaBuffer[kBalanceValueSize] = {};
   char yellowBuffer[kBalanceValueSize] = {};
-  const bool color = arvex::ppd::isColorDevice(job);
+  const bool color = arvex::lookup::isColorDevice(job);
 
   const char *brightness =
       balanceValue(job, "com.arvex.printsettings.14AColorBalanceBrightness", "AXBrightness", brightnessBuffer);
@@ -139,13 +139,13 @@ int getInsertStringForColorBalance(const JobInfo *job, InsertBuffer *out, const 
 // characters at most, or "0" when it has none.
 const char *getPPDOptionInt(const JobInfo *job, const char *keyword, char *buffer)
 {
-  if (!buffer || !arvex::ppd::markedChoiceIs(job, keyword, "Custom"))
+  if (!buffer || !arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
     return "0";
-  const ppd_cparam_t *param = arvex::ppd::customParam(job, keyword, arvex::ppd::ParamKind::Number);
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Number);
   if (!param)
     return "0";
   char digits[16] = {};
-  std::snprintf(digits, sizeof(digits), "%d", roundHalfAway(arvex::ppd::paramNumber(param)));
+  std::snprintf(digits, sizeof(digits), "%d", roundHalfAway(arvex::lookup::paramNumber(param)));
   arvex::strlcpy(buffer, digits, 4);
   return buffer;
 }
@@ -156,12 +156,12 @@ int insertStringFromPPDCommand(const JobInfo *job, InsertBuffer *out, const char
 {
   if (!job || !out || !lf || !prefix || !option || !defaultChoice)
     return 1;
-  const char *choice = arvex::ppd::jobOptionOrLatch(job, option);
+  const char *choice = arvex::lookup::jobOptionOrLatch(job, option);
   if (!choice)
     choice = defaultChoice;
   char name[arvex::kPPDCommandNameSize];
   arvex::buildPPDCommandName(name, prefix, option, choice);
-  const char *command = arvex::ppd::attributeValue(job, name);
+  const char *command = arvex::lookup::attributeValue(job, name);
   if (!command)
     return 1;
   lfsprintf(lf, out, "%s\n", command);

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "../jobcontext/BoundedText.h"
-#include "PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -112,7 +112,7 @@ int getInsertString(const JobInfo *job, InsertBuffer *out, const char *sample, i
 
   insertStringFromPPDCommand(job, out, lf, "AXCMD", "OutputBin", "Default");
   getInsertStringForBannerPage(job, out, lf);
-  const char *balance = arvex::ppd::attributeValue(job, "BalanceAdjustmentSupport");
+  const char *balance = arvex::lookup::attributeValue(job, "BalanceAdjustmentSupport");
   if (balance && std::strcmp(balance, "true") == 0)
     getInsertStringForColorBalance(job, out, lf);
 
@@ -151,8 +151,8 @@ int getInsertCommentOfTargetDevice(const JobInfo *job, InsertBuffer *out, const 
     return 1;
   }
   const JobLinefeed linefeed(sample, length);
-  const char *product = arvex::ppd::attributeValue(job, "Product");
-  const char *version = arvex::ppd::attributeValue(job, "PSVersion");
+  const char *product = arvex::lookup::attributeValue(job, "Product");
+  const char *version = arvex::lookup::attributeValue(job, "PSVersion");
   if (!product || !version) {
     latchError(ARVEX_ERR_WRITER);
     return 1;

@@ -10,7 +10,7 @@
 #include <ctime>
 
 #include "../jobcontext/BoundedText.h"
-#include "PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -57,17 +57,17 @@ const char *checkedCustomText(const JobInfo *job, const char *keyword, int (*val
 {
   if (getPPDChoice(job, keyword) != ARVEX_CHOICE_CUSTOM)
     return "";
-  const ppd_cparam_t *param = arvex::ppd::customParam(job, keyword, arvex::ppd::ParamKind::Text);
-  const char *text = param ? arvex::ppd::paramText(param) : nullptr;
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Text);
+  const char *text = param ? arvex::lookup::paramText(param) : nullptr;
   return (text && valid(text)) ? text : "";
 }
 
 // The int custom value of keyword when its marked choice is "Custom".
 bool customInt(const JobInfo *job, const char *keyword, int &value)
 {
-  if (!arvex::ppd::markedChoiceIs(job, keyword, "Custom"))
+  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
     return false;
-  const ppd_cparam_t *param = arvex::ppd::customParam(job, keyword, arvex::ppd::ParamKind::Int);
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
   if (!param)
     return false;
   value = param->current.custom_int;
@@ -112,7 +112,7 @@ int isValidFileName(const char *text)
 // the length rule follows the PPD's own job type.
 const char *getPPDUserid(const JobInfo *job)
 {
-  const char *extendSupport = arvex::ppd::attributeValue(job, "AXUserIDExtendSupport");
+  const char *extendSupport = arvex::lookup::attributeValue(job, "AXUserIDExtendSupport");
   const int extended = (extendSupport && std::strcmp(extendSupport, "true") == 0) ? 1 : 0;
   const int jobType = getPPDJobType(job);
 
@@ -123,8 +123,8 @@ const char *getPPDUserid(const JobInfo *job)
     return nullptr;
   if (!job->ppd || !ppdFindCustomOption(job->ppd, "AXUserId"))
     return nullptr;
-  const ppd_cparam_t *param = arvex::ppd::customParam(job, "AXUserId", arvex::ppd::ParamKind::Text);
-  const char *userId = param ? arvex::ppd::paramText(param) : nullptr;
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXUserId", arvex::lookup::ParamKind::Text);
+  const char *userId = param ? arvex::lookup::paramText(param) : nullptr;
   if (!userId)
     return "";
 
@@ -209,10 +209,10 @@ int getInsertStringForFolderNumber(const JobInfo *job, InsertBuffer *out, const 
   if (!isFolderNumberSupport(job))
     return 0;
   char numberBuffer[5] = {};
-  const char *number = arvex::ppd::jobOptionOrLatch(job, "com.arvex.printsettings.11AFolderNumber");
+  const char *number = arvex::lookup::jobOptionOrLatch(job, "com.arvex.printsettings.11AFolderNumber");
   if (!number)
     number = getPPDFolderNumber(job, numberBuffer);
-  const char *password = arvex::ppd::jobOptionOrLatch(job, "com.arvex.printsettings.11AFolderPassword");
+  const char *password = arvex::lookup::jobOptionOrLatch(job, "com.arvex.printsettings.11AFolderPassword");
   if (!password)
     password = getPPDFolderPassword(job);
   lfsprintf(lf, out,

@@ -8,7 +8,7 @@
 #include <arvex/error.h>
 #include <arvex/jobcontrol.h>
 
-#include "PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ bool sendsFileName(int code)
 // The job option when present, else what the queue's reader gives.
 const char *optionOr(const JobInfo *job, const char *key, const char *(*reader)(const JobInfo *))
 {
-  const char *value = arvex::ppd::jobOptionOrLatch(job, key);
+  const char *value = arvex::lookup::jobOptionOrLatch(job, key);
   return value ? value : reader(job);
 }
 
@@ -280,7 +280,7 @@ int getInsertStringForPausedPrint(const JobInfo *job, InsertBuffer *out, const c
               id.userId, id.time, id.fileName, job->hostLoginName, job->hostName);
   } else {
     char reservedBuffer[17] = {};
-    const char *reserved = arvex::ppd::jobOptionOrLatch(job, kSpecifyTimeOption);
+    const char *reserved = arvex::lookup::jobOptionOrLatch(job, kSpecifyTimeOption);
     if (!reserved)
       reserved = getPPDSpecifyTime(job, reservedBuffer);
     lfsprintf(lf, out,

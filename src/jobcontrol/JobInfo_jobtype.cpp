@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -29,20 +29,20 @@ constexpr JobTypeName kJobTypes[] = {
 // else the marked choice of the PPD option (likewise).
 int jobOrQueueSwitch(const JobInfo *job, const char *optionKey, const char *ppdKeyword)
 {
-  const char *value = arvex::ppd::jobOption(job, optionKey);
+  const char *value = arvex::lookup::jobOption(job, optionKey);
   if (!value)
-    value = arvex::ppd::markedChoice(job, ppdKeyword);
-  return arvex::ppd::isTrueIgnoringCase(value) ? 1 : 0;
+    value = arvex::lookup::markedChoice(job, ppdKeyword);
+  return arvex::lookup::isTrueIgnoringCase(value) ? 1 : 0;
 }
 
 // A device capability: the job option when present, else the PPD
 // attribute; "true" in any case means supported.
 int jobOrDeviceCapability(const JobInfo *job, const char *optionKey, const char *attribute)
 {
-  const char *value = arvex::ppd::jobOption(job, optionKey);
+  const char *value = arvex::lookup::jobOption(job, optionKey);
   if (!value)
-    value = arvex::ppd::attributeValue(job, attribute);
-  return arvex::ppd::isTrueIgnoringCase(value) ? 1 : 0;
+    value = arvex::lookup::attributeValue(job, attribute);
+  return arvex::lookup::isTrueIgnoringCase(value) ? 1 : 0;
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ extern "C" {
 // The job type: the job option decides whenever it is present.
 int getJobType(const JobInfo *job)
 {
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.11AJobType");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.11AJobType");
   if (!value)
     return getPPDJobType(job);
   for (const auto &type : kJobTypes)
@@ -64,7 +64,7 @@ int getJobType(const JobInfo *job)
 // The job type the queue's PPD has marked.
 int getPPDJobType(const JobInfo *job)
 {
-  const char *choice = arvex::ppd::markedChoice(job, "AXJobType");
+  const char *choice = arvex::lookup::markedChoice(job, "AXJobType");
   if (!choice)
     return ARVEX_JOB_NORMAL;
   for (const auto &type : kJobTypes)

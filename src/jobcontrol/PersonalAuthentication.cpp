@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ int getInsertStringForPersonalAuthentication(const JobInfo *job, InsertBuffer *o
 {
   if (PaGetFunctionValid(job) != 1)
     return 0;
-  const char *userId = arvex::ppd::jobOptionOrLatch(job, kUserIdOption);
+  const char *userId = arvex::lookup::jobOptionOrLatch(job, kUserIdOption);
   if (!userId)
     userId = getPPDPaUserid(job);
   if (!userId)
@@ -38,30 +38,30 @@ int PaGetFunctionValid(const JobInfo *job)
 {
   if (!job)
     return 0;
-  const char *valid = arvex::ppd::jobOption(job, kValidOption);
+  const char *valid = arvex::lookup::jobOption(job, kValidOption);
   if (!valid)
     valid = getPPDPaFunctionValid(job);
-  return arvex::ppd::isTrueIgnoringCase(valid) ? 1 : 0;
+  return arvex::lookup::isTrueIgnoringCase(valid) ? 1 : 0;
 }
 
 // The queue's setting for personal authentication.
 const char *getPPDPaFunctionValid(const JobInfo *job)
 {
-  return arvex::ppd::markedChoiceIs(job, "AXPersonalAuthentication", "True") ? "True" : "False";
+  return arvex::lookup::markedChoiceIs(job, "AXPersonalAuthentication", "True") ? "True" : "False";
 }
 
 // The user id the queue holds for personal authentication.
 const char *getPPDPaUserid(const JobInfo *job)
 {
-  const char *choice = arvex::ppd::markedChoice(job, "AXPAUserCode");
+  const char *choice = arvex::lookup::markedChoice(job, "AXPAUserCode");
   if (!choice)
     return nullptr;
   if (std::strcmp(choice, "Custom") != 0)
     return "";
-  const ppd_cparam_t *param = arvex::ppd::customParam(job, "AXPAUserCode", arvex::ppd::ParamKind::Text);
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXPAUserCode", arvex::lookup::ParamKind::Text);
   if (!param)
     return nullptr;
-  const char *userId = arvex::ppd::paramText(param);
+  const char *userId = arvex::lookup::paramText(param);
   if (!userId)
     return "";
   return isValidUserID(userId, 0, kPaUserIdMax, 0) ? userId : "";

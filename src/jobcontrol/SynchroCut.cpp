@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ extern "C" {
 // Synchro cut on ("true") or off ("false").
 const char *ScGetSynchroCutValid(const JobInfo *job)
 {
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.SynchroCut.Valid");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.SynchroCut.Valid");
   if (!value)
     return getPPDSynchroCutValid(job);
   return equals(value, "On") ? "true" : "false";
@@ -55,13 +55,13 @@ const char *ScGetSynchroCutValid(const JobInfo *job)
 // Synchro cut as the queue has it.
 const char *getPPDSynchroCutValid(const JobInfo *job)
 {
-  return arvex::ppd::markedChoiceIs(job, "AXSynchroCut", "True") ? "true" : "false";
+  return arvex::lookup::markedChoiceIs(job, "AXSynchroCut", "True") ? "true" : "false";
 }
 
 // Leading edge: 1 when the short edge leads, else 0.
 int ScGetImageDirection(const JobInfo *job)
 {
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.SynchroCut.ImageDirection");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.SynchroCut.ImageDirection");
   if (!value)
     return getPPDImageDirection(job);
   return equals(value, "ShortEdgeFeed") ? 1 : 0;
@@ -70,13 +70,13 @@ int ScGetImageDirection(const JobInfo *job)
 // Leading edge as the queue has it: portrait priority leads short edge.
 int getPPDImageDirection(const JobInfo *job)
 {
-  return arvex::ppd::markedChoiceIs(job, "AXImageDirectionPriority", "Portrait") ? 1 : 0;
+  return arvex::lookup::markedChoiceIs(job, "AXImageDirectionPriority", "Portrait") ? 1 : 0;
 }
 
 // Corner lock: 0 left, 1 centre, 2 right.
 int ScGetInformPrintingPosition(const JobInfo *job)
 {
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.SynchroCut.Position");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.SynchroCut.Position");
   if (!value)
     return getPPDInformPrintingPosition(job);
   return printingPosition(value);
@@ -85,7 +85,7 @@ int ScGetInformPrintingPosition(const JobInfo *job)
 // Corner lock as the queue has it.
 int getPPDInformPrintingPosition(const JobInfo *job)
 {
-  return printingPosition(arvex::ppd::markedChoice(job, "AXPrintPosition"));
+  return printingPosition(arvex::lookup::markedChoice(job, "AXPrintPosition"));
 }
 
 // Margin of one side (1 top, 2 bottom, 3 left, 4 right).
@@ -94,7 +94,7 @@ int ScGetSynchroCutMarginValue(const JobInfo *job, int side)
   if (side < 1 || side > 4)
     return 0;
   const MarginSource &source = kMargins[side - 1];
-  const char *value = arvex::ppd::jobOption(job, source.option);
+  const char *value = arvex::lookup::jobOption(job, source.option);
   if (value)
     return std::atoi(value);
   return getPPDMarginValue(job, source.ppdKeyword);
@@ -103,9 +103,9 @@ int ScGetSynchroCutMarginValue(const JobInfo *job, int side)
 // The queue's custom margin for keyword, 0 when not custom.
 int getPPDMarginValue(const JobInfo *job, const char *keyword)
 {
-  if (!arvex::ppd::markedChoiceIs(job, keyword, "Custom"))
+  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
     return 0;
-  const ppd_cparam_t *param = arvex::ppd::customParam(job, keyword, arvex::ppd::ParamKind::Int);
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
   return param ? param->current.custom_int : 0;
 }
 

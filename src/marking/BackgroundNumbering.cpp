@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../jobcontrol/PPDLookup.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ template <size_t N>
 const char *recognisedChoice(const JobInfo *job, const char *keyword, const NamedCode (&table)[N],
                              const char *defaultName)
 {
-  const char *choice = arvex::ppd::markedChoice(job, keyword);
+  const char *choice = arvex::lookup::markedChoice(job, keyword);
   if (!choice)
     return defaultName;
   for (const auto &entry : table)
@@ -56,7 +56,7 @@ const char *recognisedChoice(const JobInfo *job, const char *keyword, const Name
 // Whether the device can print background numbers at all.
 bool isSupported(const JobInfo *job)
 {
-  const char *value = arvex::ppd::attributeValue(job, "AXBackgroundNumberingSupport");
+  const char *value = arvex::lookup::attributeValue(job, "AXBackgroundNumberingSupport");
   return value && std::strcmp(value, "true") == 0;
 }
 
@@ -92,7 +92,7 @@ const char *BnGetFunctionValid(const JobInfo *job)
 {
   if (!isSupported(job))
     return "false";
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Valid");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Valid");
   if (!value)
     value = getPPDBnFunctionValid(job);
   return std::strcmp(value, "On") == 0 ? "true" : "false";
@@ -101,13 +101,13 @@ const char *BnGetFunctionValid(const JobInfo *job)
 // The queue's setting: "On" or "Off".
 const char *getPPDBnFunctionValid(const JobInfo *job)
 {
-  return arvex::ppd::markedChoiceIs(job, "AXBackgroundNumbering", "True") ? "On" : "Off";
+  return arvex::lookup::markedChoiceIs(job, "AXBackgroundNumbering", "True") ? "On" : "Off";
 }
 
 // Font size code.
 int BnGetSize(const JobInfo *job)
 {
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Size");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Size");
   return codeOf(kSizes, value ? value : getPPDBnSize(job), kSizeFallback);
 }
 
@@ -120,7 +120,7 @@ const char *getPPDBnSize(const JobInfo *job)
 // Density code.
 int BnGetDensity(const JobInfo *job)
 {
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Density");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Density");
   return codeOf(kDensities, value ? value : getPPDBnDensity(job), kDensityFallback);
 }
 
@@ -133,9 +133,9 @@ const char *getPPDBnDensity(const JobInfo *job)
 // Colour code; black on a monochrome device whatever the job asks.
 int BnGetColor(const JobInfo *job)
 {
-  if (!arvex::ppd::isColorDevice(job))
+  if (!arvex::lookup::isColorDevice(job))
     return kColorFallback;
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Color");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Color");
   return codeOf(kColors, value ? value : getPPDBnColor(job), kColorFallback);
 }
 
@@ -149,16 +149,16 @@ const char *getPPDBnColor(const JobInfo *job)
 // queue's custom value.
 int BnGetStartNumber(const JobInfo *job)
 {
-  const char *value = arvex::ppd::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.StartNumber");
+  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.StartNumber");
   return value ? std::atoi(value) : getPPDBnStartNumber(job, "AXStartNumber");
 }
 
 // The queue's custom first number of keyword, 1 when it has none.
 int getPPDBnStartNumber(const JobInfo *job, const char *keyword)
 {
-  if (!arvex::ppd::markedChoiceIs(job, keyword, "Custom"))
+  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
     return kStartNumberFallback;
-  const ppd_cparam_t *param = arvex::ppd::customParam(job, keyword, arvex::ppd::ParamKind::Int);
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
   return param ? param->current.custom_int : kStartNumberFallback;
 }
 

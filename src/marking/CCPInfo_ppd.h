@@ -1,42 +1,22 @@
-// Lookups shared by the copy-control readers: job options read without
-// latching, marked PPD choices, the DOM destination test and the tables
-// that map option values and PPD choices to setting codes.
+// Lookups of the copy-control readers: the DOM destination test and the
+// tables that map option values and PPD choices to setting codes.
 #ifndef ARVEX_CCPINFO_PPD_H
 #define ARVEX_CCPINFO_PPD_H
 
 #include <arvex/jobinfo.h>
+
+#include "../jobcontext/JobLookup.h"
 
 #include <cstring>
 #include <span>
 
 namespace arvex::marking {
 
-// A job option looked up without touching err_no; NULL when absent.
-inline const char *jobOption(const JobInfo *job, const char *key)
-{
-  return job ? cupsGetOption(key, job->numOptions, job->options) : nullptr;
-}
-
-// The marked choice of a PPD option, NULL without PPD, option or mark.
-inline const ppd_choice_t *markedChoice(const JobInfo *job, const char *keyword)
-{
-  return (job && job->ppd) ? ppdFindMarkedChoice(job->ppd, keyword) : nullptr;
-}
-
-// Value of a PPD attribute (no specifier), NULL when absent or valueless.
-inline const char *ppdAttrValue(const JobInfo *job, const char *name)
-{
-  if (!job || !job->ppd)
-    return nullptr;
-  const ppd_attr_t *attr = ppdFindAttr(job->ppd, name, nullptr);
-  return attr ? attr->value : nullptr;
-}
-
 // A PPD of a destination that takes the CID-keyed Japanese fonts and
 // relaxed custom-text checks.
 inline bool isDOMDestination(const JobInfo *job)
 {
-  const char *value = ppdAttrValue(job, "CCPDestination");
+  const char *value = lookup::attributeValue(job, "CCPDestination");
   return value && std::strcmp(value, "DOM") == 0;
 }
 
@@ -60,11 +40,11 @@ inline int codeOfOptionValue(std::span<const SettingName> table, const char *val
 inline int codeOfMarkedChoice(std::span<const SettingName> table, const JobInfo *job, const char *keyword,
                               int fallback)
 {
-  const ppd_choice_t *choice = markedChoice(job, keyword);
+  const char *choice = lookup::markedChoice(job, keyword);
   if (!choice)
     return fallback;
   for (const auto &row : table)
-    if (std::strcmp(row.ppdChoice, choice->choice) == 0)
+    if (std::strcmp(row.ppdChoice, choice) == 0)
       return row.code;
   return fallback;
 }

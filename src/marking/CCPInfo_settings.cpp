@@ -16,9 +16,9 @@
 using arvex::marking::codeOfMarkedChoice;
 using arvex::marking::codeOfOptionValue;
 using arvex::marking::isDOMDestination;
-using arvex::marking::jobOption;
-using arvex::marking::markedChoice;
-using arvex::marking::ppdAttrValue;
+using arvex::lookup::jobOption;
+using arvex::lookup::markedChoiceRecord;
+using arvex::lookup::attributeValue;
 using arvex::marking::SettingName;
 
 namespace {
@@ -134,7 +134,7 @@ int customParamAsInt(const ppd_cparam_t *param)
 // or for "Custom" its first parameter in at most three characters.
 const char *customTextSetting(const JobInfo *job, const char *keyword, const char *fallback, char *work)
 {
-  const ppd_choice_t *choice = markedChoice(job, keyword);
+  const ppd_choice_t *choice = markedChoiceRecord(job, keyword);
   if (!choice)
     return fallback;
   if (std::strcmp(choice->choice, "Custom") != 0)
@@ -177,7 +177,7 @@ int getPPDCCPColor(const JobInfo *job)
 {
   // CUPS matches attribute names without regard to case: this finds the
   // PPD's ColorDevice keyword.
-  const char *colorDevice = ppdAttrValue(job, "colorDevice");
+  const char *colorDevice = attributeValue(job, "colorDevice");
   if (!colorDevice || strcasecmp(colorDevice, "True") != 0)
     return 0;
   return codeOfMarkedChoice(kColors, job, "AXColor", 0);
@@ -282,7 +282,7 @@ const char *getPPDCCPLinespace(const JobInfo *job, char *work)
 // Font name from the PPD's marked "AXFont" choice.
 const char *getPPDCCPFont(const JobInfo *job)
 {
-  const ppd_choice_t *choice = markedChoice(job, "AXFont");
+  const ppd_choice_t *choice = markedChoiceRecord(job, "AXFont");
   if (!choice)
     return nullptr;
   if (std::strcmp(choice->choice, "Default") == 0)

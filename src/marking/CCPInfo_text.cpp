@@ -22,8 +22,8 @@
 using arvex::marking::codeOfMarkedChoice;
 using arvex::marking::codeOfOptionValue;
 using arvex::marking::isDOMDestination;
-using arvex::marking::jobOption;
-using arvex::marking::markedChoice;
+using arvex::lookup::jobOption;
+using arvex::lookup::markedChoiceRecord;
 using arvex::marking::SettingName;
 
 namespace {
@@ -216,7 +216,7 @@ const char *getPPDCustomText(const JobInfo *job)
   const bool dom = isDOMDestination(job);
 
   const char *text = nullptr;
-  if (const ppd_choice_t *choice = markedChoice(job, "AXText")) {
+  if (const ppd_choice_t *choice = markedChoiceRecord(job, "AXText")) {
     if (std::strcmp(choice->choice, "Custom") == 0) {
       ppd_coption_t *custom = ppdFindCustomOption(job->ppd, "AXText");
       const ppd_cparam_t *param = custom ? ppdFirstCustomParam(custom) : nullptr;

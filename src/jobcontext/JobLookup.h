@@ -1,8 +1,8 @@
-// Small look-ups into the job's options and PPD shared by the job-control
-// writers and readers. Every one accepts a missing record, a record without
+// Small look-ups into the job's options and PPD shared by every reader of
+// job settings (PJL, job-control fragments, security marking). Every one accepts a missing record, a record without
 // options and a record without a PPD: they then find nothing.
-#ifndef ARVEX_PPD_LOOKUP_H
-#define ARVEX_PPD_LOOKUP_H
+#ifndef ARVEX_JOB_LOOKUP_H
+#define ARVEX_JOB_LOOKUP_H
 
 #include <arvex/error.h>
 #include <arvex/jobinfo.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <strings.h>
 
-namespace arvex::ppd {
+namespace arvex::lookup {
 
 // Whether two option names are equal ignoring the case of ASCII letters,
 // the way CUPS compares option names.
@@ -51,12 +51,18 @@ inline const char *jobOptionOrLatch(const JobInfo *job, const char *key)
   return value;
 }
 
-// Name of the marked choice of a PPD option, or nullptr.
-inline const char *markedChoice(const JobInfo *job, const char *keyword)
+// The marked choice of a PPD option, or nullptr.
+inline const ppd_choice_t *markedChoiceRecord(const JobInfo *job, const char *keyword)
 {
   if (!job || !job->ppd || !keyword)
     return nullptr;
-  const ppd_choice_t *choice = ppdFindMarkedChoice(job->ppd, keyword);
+  return ppdFindMarkedChoice(job->ppd, keyword);
+}
+
+// Name of the marked choice of a PPD option, or nullptr.
+inline const char *markedChoice(const JobInfo *job, const char *keyword)
+{
+  const ppd_choice_t *choice = markedChoiceRecord(job, keyword);
   return choice ? choice->choice : nullptr;
 }
 
@@ -139,6 +145,6 @@ inline float paramNumber(const ppd_cparam_t *param)
                                        : param->current.custom_real;
 }
 
-}  // namespace arvex::ppd
+}  // namespace arvex::lookup
 
 #endif
