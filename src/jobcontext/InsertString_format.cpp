@@ -52,7 +52,7 @@ private:
 
 // The formatting loop of lfsprintf: plain runs are copied whole, newlines
 // become lf, and only %d, %s and %% are conversions.
-void formatInto(BoundedAppender &out, const char *lf, const char *fmt, va_list args)
+void formatInto(BoundedAppender &out, const char *lf, const char *fmt, va_list *args)
 {
   const char *f = fmt;
   while (*f) {
@@ -65,11 +65,11 @@ void formatInto(BoundedAppender &out, const char *lf, const char *fmt, va_list a
     } else if (*f == '%') {
       if (f[1] == 'd') {
         char digits[16];
-        const auto end = std::to_chars(digits, digits + sizeof(digits), va_arg(args, int)).ptr;
+        const auto end = std::to_chars(digits, digits + sizeof(digits), va_arg(*args, int)).ptr;
         out.put(digits, static_cast<size_t>(end - digits));
         f += 2;
       } else if (f[1] == 's') {
-        out.put(va_arg(args, const char *));
+        out.put(va_arg(*args, const char *));
         f += 2;
       } else if (f[1] == '%') {
         out.put('%');
@@ -101,7 +101,7 @@ void lfsprintf(const char *lf, InsertBuffer *buf, const char *fmt, ...)
   BoundedAppender out(buf->cursor, room);
   va_list args;
   va_start(args, fmt);
-  formatInto(out, lf, fmt, args);
+  formatInto(out, lf, fmt, &args);
   va_end(args);
   buf->cursor = out.finish();
 }
