@@ -12,8 +12,12 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <syslog.h>
+#include <unistd.h>
 
+#include "../jobcontext/BoundedText.h"
 #include "PpdSettings.h"
 
 namespace {
@@ -51,6 +55,27 @@ std::string pjlCommandFor(const JobInfo *job, const char *keyword, std::string_v
 std::string_view copiesArgument(char *argv[])
 {
   return (argv && argv[1] && argv[2] && argv[3] && argv[4]) ? argv[4] : "";
+}
+
+// Whether the system log has a socket to take the trace. Without one, the
+// C library tries to connect again on every syslog call and drops the line,
+// three system calls for nothing on each of the four lines per option; the
+// pass then leaves its trace out.
+bool systemLogAvailable()
+{
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  arvex::strlcpy(address.sun_path, _PATH_LOG, sizeof(address.sun_path));
+  for (const int type : {SOCK_DGRAM, SOCK_STREAM}) {
+    const int fd = socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+      continue;
+    const bool connected = connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+    close(fd);
+    if (connected)
+      return true;
+  }
+  return false;
 }
 
 // Trace of the group about to be walked.
@@ -120,16 +145,20 @@ int runPjlOptionPass(const JobInfo *job, FILE *out, InsertBuffer *insertion, cha
 {
   const std::string_view copies = copiesArgument(argv);
   ppd_file_t *ppd = job ? job->ppd : nullptr;
+  const bool trace = ppd && ppd->num_groups > 0 && systemLogAvailable();
   for (int g = 0; ppd && g < ppd->num_groups; ++g) {
     const ppd_group_t &group = ppd->groups[g];
-    logGroup(g, group);
+    if (trace)
+      logGroup(g, group);
     for (int o = 0; o < group.num_options; ++o) {
       const ppd_option_t &option = group.options[o];
-      logOption(o, option);
+      if (trace)
+        logOption(o, option);
       const ppd_choice_t *choice = ppdFindMarkedChoice(ppd, option.keyword);
       if (!choice || !choice->code)
         continue;
-      syslog(LOG_ERR, "command: %s\n", choice->code);
+      if (trace)
+        syslog(LOG_ERR, "command: %s\n", choice->code);
       if (!std::strstr(choice->code, "@PJL SET"))
         continue;
       // The write of an option command is not checked: the flush that

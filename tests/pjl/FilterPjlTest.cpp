@@ -219,15 +219,6 @@ TEST(FilterUserAuth, ReadyMadePasswordAndEncryptionKey)
   EXPECT_EQ(keyed.out, job("alice", interleaved(block)));
 }
 
-TEST(FilterUserAuth, CharsetCodeFromLang)
-{
-  ProcessOptions options = filterOptions({.ppd = kAuthPpd, .options = "x=1"});
-  options.env = arvex::test::environmentWith({"PPD=" + kAuthPpd, "LANG=ja_JP.UTF-8", "SOFTWARE=CUPS/2.4.2"});
-  const ProcessResult r = arvex::test::runProcess(options);
-  const std::string block = hostLoginName("alice") + fullBlock("alice", opensslPassword("alice", "", ""), 1);
-  EXPECT_EQ(r.out, job("alice", interleaved(block)));
-}
-
 TEST(FilterUserAuth, QueueWithoutGroupsGetsOneBlock)
 {
   const ProcessResult r = runFilter({.ppd = kNoGroupsPpd, .options = kEnable + "True " + kLoginName + "carol"});

@@ -134,13 +134,8 @@ TEST_F(UserAuthTest, ShiftJisBytesEnterKeyAndCipher)
   EXPECT_EQ(loginName(job->get()), iconvFromUtf8("SJIS", user));
 }
 
-TEST_F(UserAuthTest, LoginNameOptionWinsButTheKeyUsesTheQueueName)
+TEST_F(UserAuthTest, LoginNameOptionWithoutAQueueName)
 {
-  auto job = makeJob(kPpd, "alice", kLoginOption + "bob");
-  EXPECT_EQ(loginName(job->get()), "bob");
-  EXPECT_STREQ(getPPDLoginUserName(job->get()), "alice");
-  EXPECT_EQ(password(job->get()), opensslPassword("alice", "", ""));
-
   // With no PPD name the password goes out empty next to the option's name.
   auto none = makeJob(kPpd, "alice", kDefinedUser + kLoginOption + "bob");
   EXPECT_EQ(loginName(none->get()), "bob");
@@ -151,13 +146,7 @@ TEST_F(UserAuthTest, LoginNameOptionWinsButTheKeyUsesTheQueueName)
 TEST_F(UserAuthTest, LoginNameFromTheQueueSettings)
 {
   auto filterUser = makeJob(kPpd, "Jos\xc3\xa9", "x=1");
-  EXPECT_EQ(getPPDLoginUserNameType(filterUser->get()), 1);
   EXPECT_EQ(loginName(filterUser->get()), "Jos\xe9");
-
-  auto defined = makeJob(kPpd, "alice", kDefinedUser + "AXAuthLoginUserNameText=Custom.U-1234");
-  EXPECT_EQ(getPPDLoginUserNameType(defined->get()), 0);
-  EXPECT_EQ(loginName(defined->get()), "U-1234");
-  EXPECT_EQ(password(defined->get()), opensslPassword("U-1234", "", ""));
 
   int result = 0;
   auto none = makeJob(kPpd, "alice", kDefinedUser + "AXAuthLoginUserNameText=None");
@@ -220,14 +209,6 @@ TEST_F(UserAuthTest, ReadyMadePasswordIsCopiedAndKeptTerminated)
 
   EXPECT_EQ(UaGetPassword(longJob->get(), nullptr, 256), 0);
   EXPECT_EQ(UaGetPassword(longJob->get(), out, -1), 0);
-}
-
-TEST_F(UserAuthTest, NoPpdMeansNoAuthentication)
-{
-  auto job = makeJob("", "alice", "com.arvex.printsettings.UserAuth.EnableUserAuth=true");
-  EXPECT_EQ(UaGetFunctionValid(job->get()), 0);
-  EXPECT_EQ(UaGetFunctionValid(nullptr), 0);
-  EXPECT_STREQ(getPPDUaFunctionValid(job->get()), "False");
 }
 
 }  // namespace
