@@ -1,0 +1,137 @@
+// UTF-8 text cut to a byte limit and converted to the printer's legacy
+// character sets with iconv.
+
+#include <arvex/textencoding.h>
+
+#include <cstring>
+#include <iconv.h>
+
+namespace {
+
+// An open iconv conversion, closed when it goes out of scope.
+class IconvHandle {
+public:
+  IconvHandle(const char *to, const char *from) : cd_(iconv_open(to, from)) {}
+  ~IconvHandle()
+  {
+    if (isOpen())
+      iconv_close(cd_);
+  }
+  IconvHandle(const IconvHandle &) = delete;
+  IconvHandle &operator=(const IconvHandle &) = delete;
+
+  bool isOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+private:
+  iconv_t cd_;
+};
+
+// Length of the UTF-8 sequence that lead byte b starts, 0 when b cannot
+// start one (a continuation byte, 0xFE or 0xFF).
+int sequenceLength(unsigned char b)
+{
+  if (b < 0x80)
+    return 1;
+  if ((b & 0xE0) == 0xC0)
+    return 2;
+  if ((b & 0xF0) == 0xE0)
+    return 3;
+  if ((b & 0xF8) == 0xF0)
+    return 4;
+  if ((b & 0xFC) == 0xF8)
+    return 5;
+  if ((b & 0xFE) == 0xFC)
+    return 6;
+  return 0;
+}
+
+// Convert UTF-8 text to the character set named to; see textencoding.h.
+int convertUtf8To(const char *to, const char *text, char *out, int size)
+{
+  if (!text || !*text)
+    return -1;
+  convertStrCode("UTF-8", text, to, out, size);
+  return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+// Copy whole UTF-8 sequences up to the byte limit. Only lead bytes are
+// classified; the bytes a lead byte promises are checked only for the
+// terminator, so that a sequence cut short by the end of the text is left
+// out instead of read past.
+int subUtf8StringOfMaxBytes(const char *text, char *out, int limit)
+{
+  if (!text || !*text)
+    return 0;
+  const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+  int count = 0;
+  while (bytes[count] != 0) {
+    const int length = sequenceLength(bytes[count]);
+    if (length == 0)
+      return 0;
+    if (static_cast<long long>(count) + length > limit)
+      break;
+    bool whole = true;
+    for (int i = 1; i < length; ++i) {
+      if (bytes[count + i] == 0) {
+        whole = false;
+        break;
+      }
+    }
+    if (!whole)
+      break;
+    count += length;
+  }
+  if (count > 0 && out)
+    std::memcpy(out, text, static_cast<size_t>(count));
+  return count;
+}
+
+// One iconv call from one named set to another; no flushing call follows,
+// which is right for the stateless sets used here.
+int convertStrCode(const char *from, const char *text, const char *to, char *out, int size)
+{
+  if (!from || !to || !text || !out)
+    return -1;
+  IconvHandle cd(to, from);
+  if (!cd.isOpen())
+    return -1;
+  // iconv does not write through its input pointer; the cast only fits its
+  // historical signature.
+  char *in = const_cast<char *>(text);
+  size_t inLeft = std::strlen(text);
+  char *dst = out;
+  size_t outLeft = size > 0 ? static_cast<size_t>(size) : 0;
+  const size_t result = iconv(cd.get(), &in, &inLeft, &dst, &outLeft);
+  return static_cast<int>(result);
+}
+
+// Shift JIS, for Japanese printers.
+int convertUtf8ToShiftJis(const char *text, char *out, int size)
+{
+  return convertUtf8To("SJIS", text, out, size);
+}
+
+// Big5, for Traditional Chinese printers.
+int convertUtf8ToBig5(const char *text, char *out, int size)
+{
+  return convertUtf8To("BIG5", text, out, size);
+}
+
+// ISO-8859-1, the default.
+int convertUtf8ToWinLatin1(const char *text, char *out, int size)
+{
+  return convertUtf8To("ISO-8859-1", text, out, size);
+}
+
+// EUC-KR, for Korean printers.
+int convertUtf8ToEucKr(const char *text, char *out, int size)
+{
+  return convertUtf8To("EUC-KR", text, out, size);
+}
+
+}  // extern "C"
