@@ -73,6 +73,13 @@ inline bool markedChoiceIs(const JobInfo *job, const char *keyword, const char *
   return choice && std::strcmp(choice, name) == 0;
 }
 
+// Whether the marked choice of keyword is name, ignoring letter case.
+inline bool markedChoiceIsIgnoringCase(const JobInfo *job, const char *keyword, const char *name)
+{
+  const char *choice = markedChoice(job, keyword);
+  return choice && strcasecmp(choice, name) == 0;
+}
+
 // Value of the first PPD attribute called name; nullptr when the PPD, the
 // attribute or its value is missing.
 inline const char *attributeValue(const JobInfo *job, const char *name)
@@ -81,6 +88,13 @@ inline const char *attributeValue(const JobInfo *job, const char *name)
     return nullptr;
   const ppd_attr_t *attr = ppdFindAttr(job->ppd, name, nullptr);
   return attr ? attr->value : nullptr;
+}
+
+// Whether the first PPD attribute called name has exactly the value value.
+inline bool attributeIs(const JobInfo *job, const char *name, const char *value)
+{
+  const char *actual = attributeValue(job, name);
+  return actual && std::strcmp(actual, value) == 0;
 }
 
 // Whether text is "true" in any letter case (nullptr is not).
@@ -96,8 +110,8 @@ inline bool isColorDevice(const JobInfo *job)
   return value && strcasecmp(value, "True") == 0;
 }
 
-// What a reader expects the custom parameter to hold.
-enum class ParamKind { Text, Int, Number };
+// What a reader expects the custom parameter to hold (Any: whatever it is).
+enum class ParamKind { Text, Int, Number, Any };
 
 // The first parameter of the custom option keyword, when the PPD declares
 // it with a type of the expected kind: string, password or passcode for
@@ -109,8 +123,8 @@ inline const ppd_cparam_t *customParam(const JobInfo *job, const char *keyword, 
     return nullptr;
   ppd_coption_t *option = ppdFindCustomOption(job->ppd, keyword);
   const ppd_cparam_t *param = option ? ppdFirstCustomParam(option) : nullptr;
-  if (!param)
-    return nullptr;
+  if (!param || kind == ParamKind::Any)
+    return param;
   switch (param->type) {
   case PPD_CUSTOM_STRING:
   case PPD_CUSTOM_PASSWORD:

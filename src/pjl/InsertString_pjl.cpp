@@ -10,7 +10,7 @@
 #include <cstring>
 #include <syslog.h>
 
-#include "PpdSettings.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ int getInsertStringForPJL(const JobInfo *job, InsertBuffer *out, const char *lf)
 // Whether the model wants the host login name.
 int isHostLoginName(const JobInfo *job)
 {
-  return arvex::pjl::attributeIs(job, "AXPJLHOSTLOGINNAMESupport", "true") ? 1 : 0;
+  return arvex::lookup::attributeIs(job, "AXPJLHOSTLOGINNAMESupport", "true") ? 1 : 0;
 }
 
 // The user-authentication lines with the login user name and password.

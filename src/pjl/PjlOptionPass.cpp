@@ -9,6 +9,7 @@
 #include <arvex/error.h>
 #include <arvex/pjl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -18,13 +19,47 @@
 #include <unistd.h>
 
 #include "../jobcontext/BoundedText.h"
-#include "PpdSettings.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
 bool contains(std::string_view text, std::string_view what)
 {
   return text.find(what) != std::string_view::npos;
+}
+
+// A custom parameter's current value as the printer reads it in a PJL
+// command: texts as they are (empty when there is none), integers with %d
+// and the other numbers with %g.
+std::string customValueText(const ppd_cparam_t *param)
+{
+  char number[64] = {};
+  switch (param->type) {
+  case PPD_CUSTOM_STRING:
+  case PPD_CUSTOM_PASSWORD:
+  case PPD_CUSTOM_PASSCODE: {
+    const char *text = arvex::lookup::paramText(param);
+    return text ? text : "";
+  }
+  case PPD_CUSTOM_INT:
+    std::snprintf(number, sizeof(number), "%d", param->current.custom_int);
+    break;
+  case PPD_CUSTOM_REAL:
+    std::snprintf(number, sizeof(number), "%g", static_cast<double>(param->current.custom_real));
+    break;
+  case PPD_CUSTOM_POINTS:
+    std::snprintf(number, sizeof(number), "%g", static_cast<double>(param->current.custom_points));
+    break;
+  case PPD_CUSTOM_CURVE:
+    std::snprintf(number, sizeof(number), "%g", static_cast<double>(param->current.custom_curve));
+    break;
+  case PPD_CUSTOM_INVCURVE:
+    std::snprintf(number, sizeof(number), "%g", static_cast<double>(param->current.custom_invcurve));
+    break;
+  default:
+    break;
+  }
+  return number;
 }
 
 // The PJL text a marked choice's code contributes; empty for none. "&copies;"
@@ -40,11 +75,11 @@ std::string pjlCommandFor(const JobInfo *job, const char *keyword, std::string_v
   } else if (contains(code, "QTY=&copies;")) {
     text.append("@PJL SET COLLATE=ON\n@PJL SET QTY=").append(copies).append("\n");
   } else if (contains(code, "\\1")) {
-    const ppd_cparam_t *param = arvex::pjl::firstCustomParam(job, keyword);
+    const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Any);
     if (!param)
       return {};
     text.append(code.substr(0, code.size() - 2)).append("\"");
-    text.append(arvex::pjl::customValueText(param)).append("\"\n");
+    text.append(customValueText(param)).append("\"\n");
   } else {
     text.append(code).append("\n");
   }

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstring>
 
-#include "PpdSettings.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -49,10 +49,10 @@ const char *getPPDAuthenticationPasswordText(const JobInfo *job)
 {
   if (getPPDChoice(job, "AXAuthLoginPassword") != ARVEX_CHOICE_CUSTOM)
     return "";
-  const ppd_cparam_t *param = arvex::pjl::firstCustomParam(job, "AXAuthLoginPassword");
-  if (!arvex::pjl::isTextParam(param))
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXAuthLoginPassword", arvex::lookup::ParamKind::Text);
+  if (!param)
     return "";
-  const char *text = arvex::pjl::customText(param);
+  const char *text = arvex::lookup::paramText(param);
   if (getCupsVersion() == 1)
     return text;
   return isValidCustomText(text, 0, kTextLimit) ? text : "";
@@ -67,7 +67,7 @@ const char *getPPEncryptionKey(const JobInfo *job)
 // 1 when the PPD switches the encryption key on.
 int getPPDEncryptionValid(const JobInfo *job)
 {
-  return arvex::pjl::markedChoiceIs(job, "AXAuthEnableEncryption", "true") ? 1 : 0;
+  return arvex::lookup::markedChoiceIsIgnoringCase(job, "AXAuthEnableEncryption", "true") ? 1 : 0;
 }
 
 // The custom key text of the PPD, if it is usable.
@@ -75,7 +75,8 @@ const char *getPPEncryptionKeyText(const JobInfo *job)
 {
   if (getPPDChoice(job, "AXAuthEncryptionKey") != ARVEX_CHOICE_CUSTOM)
     return "";
-  const char *key = arvex::pjl::customText(arvex::pjl::firstCustomParam(job, "AXAuthEncryptionKey"));
+  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXAuthEncryptionKey", arvex::lookup::ParamKind::Text);
+  const char *key = param ? arvex::lookup::paramText(param) : nullptr;
   return isValidEncryptionKey(key) ? "" : key;
 }
 

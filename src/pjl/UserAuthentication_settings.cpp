@@ -8,7 +8,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "PpdSettings.h"
+#include "../jobcontext/JobLookup.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ int UaGetFunctionValid(const JobInfo *job)
 {
   if (!job || !job->ppd)
     return 0;
-  if (!arvex::pjl::attributeIs(job, "AXUserAuthenticationSupport", "true"))
+  if (!arvex::lookup::attributeIs(job, "AXUserAuthenticationSupport", "true"))
     return 0;
   const char *value = getCupsOption(job, kEnableOption);
   if (!value)
@@ -40,7 +40,7 @@ int UaGetFunctionValid(const JobInfo *job)
 // The PPD's on/off setting as text.
 const char *getPPDUaFunctionValid(const JobInfo *job)
 {
-  return arvex::pjl::markedChoiceIs(job, "AXEnableUserAuth", "true") ? "true" : "False";
+  return arvex::lookup::markedChoiceIsIgnoringCase(job, "AXEnableUserAuth", "true") ? "true" : "False";
 }
 
 // The login user name, converted to the job's character set.
@@ -75,7 +75,7 @@ const char *getPPDLoginUserName(const JobInfo *job)
 // 1 when the PPD takes the filter's user as login name.
 int getPPDLoginUserNameType(const JobInfo *job)
 {
-  return arvex::pjl::markedChoiceIs(job, "AXAuthLoginUserNameType", "LoginUserName") ? 1 : 0;
+  return arvex::lookup::markedChoiceIsIgnoringCase(job, "AXAuthLoginUserNameType", "LoginUserName") ? 1 : 0;
 }
 
 // The defined user ID of the PPD.
@@ -85,11 +85,10 @@ const char *getPPDLoginUserNameText(const JobInfo *job)
   case ARVEX_CHOICE_NONE:
     return nullptr;
   case ARVEX_CHOICE_CUSTOM: {
-    const ppd_cparam_t *param = arvex::pjl::firstCustomParam(job, "AXAuthLoginUserNameText");
-    if (!param)
-      return "";
-    // A numeric parameter holds no text.
-    return arvex::pjl::isTextParam(param) ? arvex::pjl::customText(param) : "";
+    // A missing parameter, or a numeric one that holds no text, gives "".
+    const ppd_cparam_t *param =
+        arvex::lookup::customParam(job, "AXAuthLoginUserNameText", arvex::lookup::ParamKind::Text);
+    return param ? arvex::lookup::paramText(param) : "";
   }
   default:
     return "";
