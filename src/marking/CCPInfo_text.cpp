@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "CCPInfo_ppd.h"
+#include "../jobcontext/Utf8Lead.h"
 
 using arvex::marking::codeOfMarkedChoice;
 using arvex::marking::codeOfOptionValue;
@@ -97,23 +98,6 @@ private:
   size_t capacity_;
   size_t used_;
 };
-
-// Length of the UTF-8 sequence that lead byte b begins; 1 for ASCII and for
-// bytes that begin none (continuations, 0xFE, 0xFF).
-int sequenceLength(unsigned char b)
-{
-  if ((b & 0xE0) == 0xC0)
-    return 2;
-  if ((b & 0xF0) == 0xE0)
-    return 3;
-  if ((b & 0xF8) == 0xF0)
-    return 4;
-  if ((b & 0xFC) == 0xF8)
-    return 5;
-  if ((b & 0xFE) == 0xFC)
-    return 6;
-  return 1;
-}
 
 // Octal notation into escapes (see strcatOctet).
 void appendOctet(TextAppender &out, std::string_view text)
@@ -267,7 +251,7 @@ int addPPDUtf8Text(const char *text, InsertBuffer *buf, int count)
   int i = 0;
   for (; text[i]; ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
-    const int n = sequenceLength(b);
+    const int n = arvex::utf8::sequenceLength(b);
     if (n > 1 && count + i + n > kMaxBytes)
       return -1;
     out.appendEscape(b);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <iconv.h>
 
+#include "../jobcontext/Utf8Lead.h"
+
 namespace {
 
 // An open iconv conversion, closed when it goes out of scope.
@@ -26,25 +28,6 @@ public:
 private:
   iconv_t cd_;
 };
-
-// Length of the UTF-8 sequence that lead byte b starts, 0 when b cannot
-// start one (a continuation byte, 0xFE or 0xFF).
-int sequenceLength(unsigned char b)
-{
-  if (b < 0x80)
-    return 1;
-  if ((b & 0xE0) == 0xC0)
-    return 2;
-  if ((b & 0xF0) == 0xE0)
-    return 3;
-  if ((b & 0xF8) == 0xF0)
-    return 4;
-  if ((b & 0xFC) == 0xF8)
-    return 5;
-  if ((b & 0xFE) == 0xFC)
-    return 6;
-  return 0;
-}
 
 // Convert UTF-8 text to the character set named to; see textencoding.h.
 int convertUtf8To(const char *to, const char *text, char *out, int size)
@@ -70,7 +53,7 @@ int subUtf8StringOfMaxBytes(const char *text, char *out, int limit)
   const auto *bytes = reinterpret_cast<const unsigned char *>(text);
   int count = 0;
   while (bytes[count] != 0) {
-    const int length = sequenceLength(bytes[count]);
+    const int length = arvex::utf8::sequenceLength(bytes[count]);
     if (length == 0)
       return 0;
     if (static_cast<long long>(count) + length > limit)

@@ -2,6 +2,7 @@
 // and the encryption key text that enters its key.
 
 #include <arvex/error.h>
+#include <arvex/textcheck.h>
 #include <arvex/textencoding.h>
 #include <arvex/userauth.h>
 
@@ -14,7 +15,7 @@ namespace {
 
 // User name and password are cut to 128 bytes in the device character set.
 constexpr int kTextLimit = 128;
-constexpr size_t kKeyMaxLength = 32;
+constexpr int kKeyMaxLength = 32;
 
 }  // namespace
 
@@ -83,17 +84,7 @@ const char *getPPEncryptionKeyText(const JobInfo *job)
 // 1 rejects the key: missing, over 32 bytes, or not printable ASCII.
 int isValidEncryptionKey(const char *key)
 {
-  if (!key)
-    return 1;
-  const size_t length = strnlen(key, kKeyMaxLength + 1);
-  if (length > kKeyMaxLength)
-    return 1;
-  for (size_t i = 0; i < length; ++i) {
-    const auto b = static_cast<unsigned char>(key[i]);
-    if (b < 0x20 || b > 0x7E)
-      return 1;
-  }
-  return 0;
+  return isValidCustomText(key, 0, kKeyMaxLength) ? 0 : 1;
 }
 
 }  // extern "C"
