@@ -30,8 +30,13 @@ void setNonBlocking(int fd)
   dup2(in, 0);
   dup2(out, 1);
   dup2(err, 2);
-  for (const auto &[parentFd, childFd] : options.extraFds)
-    dup2(parentFd, childFd);
+  for (const auto &[parentFd, childFd] : options.extraFds) {
+    // dup2 onto itself keeps close-on-exec; clear it instead.
+    if (parentFd == childFd)
+      fcntl(childFd, F_SETFD, 0);
+    else
+      dup2(parentFd, childFd);
+  }
   execve(argv[0], argv.data(), envp.data());
   _exit(127);
 }
