@@ -14,7 +14,7 @@ cmake --build build -j"$(nproc)" --target arvex-pdf-filter >/dev/null
 ppd=$root/fixtures/ppd/arvex-demo.ppd
 pdf=$root/fixtures/sample.pdf
 out=$root/build/demo-output.prn
-options="Collate=False Duplex=DuplexNoTumble"
+options="Collate=False Duplex=DuplexNoTumble AXEnableUserAuth=True AXAuthLoginPassword=Custom.4711"
 
 # show_job FILE: the PJL lines around the data, readable.
 show_job() {
@@ -56,7 +56,7 @@ sed "s|^\*cupsFilter2: .*|*cupsFilter2: \"application/pdf application/vnd.arvex-
 cupsfilter_out=$root/build/demo-cupsfilter.prn
 set +e
 cupsfilter -p build/arvex-demo-cupsfilter.ppd -m printer/arvex -e -t "Arvex demo" \
-  -o Collate=False -o Duplex=DuplexNoTumble "$pdf" >"$cupsfilter_out" 2>build/demo-cupsfilter-stderr.txt
+  -o Collate=False -o Duplex=DuplexNoTumble -o AXEnableUserAuth=True -o AXAuthLoginPassword=Custom.4711 "$pdf" >"$cupsfilter_out" 2>build/demo-cupsfilter-stderr.txt
 cf_status=$?
 set -e
 show_job "$cupsfilter_out"
