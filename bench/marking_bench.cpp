@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ProductionPpd.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -25,33 +27,6 @@ std::string fixture(const char *name)
   return std::string(ARVEX_FIXTURE_DIR) + "/ppd/" + name;
 }
 
-// Where the production-sized PPD was written, once a benchmark needed it.
-std::string generatedPpd;
-
-// The settings fixture followed by 300 options of six choices each.
-std::string productionSizedPpd()
-{
-  if (generatedPpd.empty()) {
-    std::ifstream base(fixture("marking-settings.ppd"));
-    std::ostringstream text;
-    text << base.rdbuf();
-    for (int i = 0; i < 300; ++i) {
-      text << "*OpenUI *AXFill" << i << "/Filler " << i << ": PickOne\n*OrderDependency: 40 AnySetup *AXFill" << i
-           << "\n*DefaultAXFill" << i << ": C0\n";
-      for (int c = 0; c < 6; ++c)
-        text << "*AXFill" << i << " C" << c << "/Choice " << c << " of filler " << i << ": \"<</Fill" << i << " "
-             << c << ">>setpagedevice\"\n";
-      text << "*CloseUI: *AXFill" << i << "\n";
-    }
-    const char *tmp = std::getenv("TMPDIR");
-    const std::string out = std::string(tmp ? tmp : "/tmp") + "/arvex-marking-bench-" + std::to_string(getpid()) +
-                            ".ppd";
-    std::ofstream(out) << text.str();
-    generatedPpd = out;
-  }
-  return generatedPpd;
-}
-
 std::string ppdPath(int which)
 {
   switch (which) {
@@ -60,7 +35,7 @@ std::string ppdPath(int which)
   case 1:
     return fixture("marking-settings.ppd");
   default:
-    return productionSizedPpd();
+    return arvex::bench::productionSizedPpd(fixture("marking-settings.ppd"));
   }
 }
 
@@ -112,12 +87,4 @@ BENCHMARK(BM_PreventionCopyPatternBlock)->DenseRange(0, 2);
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  if (!generatedPpd.empty())
-    std::remove(generatedPpd.c_str());
-  return 0;
-}
+BENCHMARK_MAIN();
