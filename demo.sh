@@ -8,7 +8,13 @@ root=$(pwd)
 source scripts/deps.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${DEMO_PACKAGES[@]}"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The demo needs only the filter; a tree that test.sh configured keeps its
+# tests and benchmarks.
+if [ -f build/CMakeCache.txt ]; then
+  cmake -S . -B build >/dev/null
+else
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARVEX_BUILD_TESTS=OFF -DARVEX_BUILD_BENCHMARKS=OFF >/dev/null
+fi
 cmake --build build -j"$(nproc)" --target arvex-pdf-filter >/dev/null
 
 ppd=$root/fixtures/ppd/arvex-demo.ppd
