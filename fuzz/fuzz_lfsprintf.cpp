@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "FuzzInput.h"
+
 namespace {
 
 // Up to four values are passed, in the order text, number, text, number.
@@ -70,16 +72,6 @@ std::string model(const std::string &lf, const std::string &fmt, const char *s0,
     }
   }
   return out;
-}
-
-std::string piece(const uint8_t *&data, size_t &size)
-{
-  const auto *end = static_cast<const uint8_t *>(std::memchr(data, 0, size));
-  const size_t n = end ? static_cast<size_t>(end - data) : size;
-  std::string text(reinterpret_cast<const char *>(data), n);
-  data += n < size ? n + 1 : n;
-  size -= n < size ? n + 1 : n;
-  return text;
 }
 
 }  // namespace

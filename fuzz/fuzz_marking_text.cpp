@@ -11,18 +11,9 @@
 #include <memory>
 #include <string>
 
-namespace {
+#include "FuzzInput.h"
 
-// Split the input at NUL bytes into up to n texts.
-std::string piece(const uint8_t *&data, size_t &size)
-{
-  const auto *end = static_cast<const uint8_t *>(std::memchr(data, 0, size));
-  const size_t n = end ? static_cast<size_t>(end - data) : size;
-  std::string text(reinterpret_cast<const char *>(data), n);
-  data += n < size ? n + 1 : n;
-  size -= n < size ? n + 1 : n;
-  return text;
-}
+namespace {
 
 const char *const kTextTypes[] = {"User Defined",
                                   "Login User Name",
