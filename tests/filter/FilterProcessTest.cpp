@@ -10,16 +10,18 @@
 #include <string>
 #include <unistd.h>
 
+#include "JobFrame.h"
 #include "Process.h"
 
 namespace {
 
+using arvex::test::kEnterPdf;
+using arvex::test::kTrailer;
+using arvex::test::kUel;
 using arvex::test::ProcessOptions;
 using arvex::test::ProcessResult;
+using arvex::test::TempFile;
 
-const std::string kUel = "\x1b%-12345X";
-const std::string kEnterPdf = "@PJL ENTER LANGUAGE = PDF\n";
-const std::string kTrailer = kUel + "@PJL EOJ\n";
 
 std::string header(const std::string &title, const std::string &user)
 {
@@ -49,25 +51,6 @@ std::string randomBytes(size_t size, unsigned seed)
     c = static_cast<char>(gen() & 0xff);
   return data;
 }
-
-// A file in the test's temporary directory, removed at the end.
-class TempFile {
-public:
-  explicit TempFile(const std::string &content)
-  {
-    char name[] = "/tmp/arvex-filter-XXXXXX";
-    const int fd = mkstemp(name);
-    path_ = name;
-    FILE *f = fdopen(fd, "wb");
-    fwrite(content.data(), 1, content.size(), f);
-    fclose(f);
-  }
-  ~TempFile() { unlink(path_.c_str()); }
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
 
 const std::string kGeneralError = "ERROR: ERROR: error in CUPS Filter - : ";
 

@@ -19,6 +19,7 @@ namespace {
 using arvex::test::hostInformation;
 using arvex::test::procedureDefinitions;
 using arvex::test::ProcessResult;
+using arvex::test::TempFile;
 
 ProcessResult preview(const std::vector<std::string> &args, const std::string &input = "",
                       const std::vector<std::string> &env = {"PPD"})
@@ -35,26 +36,6 @@ std::string fixture(const char *name)
 {
   return arvex::test::fixturePath(std::string("ppd/") + name);
 }
-
-// A file holding text, removed with the object.
-class TempFile {
-public:
-  explicit TempFile(const std::string &text)
-  {
-    char name[] = "/tmp/arvex-preview-XXXXXX";
-    const int fd = mkstemp(name);
-    path_ = name;
-    if (fd >= 0) {
-      EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-      close(fd);
-    }
-  }
-  ~TempFile() { unlink(path_.c_str()); }
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
 
 TEST(PreviewTest, BuildsTheBlockWithTheJobsZoneHostAndLineEnds)
 {

@@ -8,10 +8,14 @@
 #include <vector>
 
 #include "PjlTestSupport.h"
+#include "JobFrame.h"
 #include "Process.h"
 
 namespace {
 
+using arvex::test::kEnterPdf;
+using arvex::test::kTrailer;
+using arvex::test::kUel;
 using arvex::test::editedFixture;
 using arvex::test::fixturePath;
 using arvex::test::opensslPassword;
@@ -19,9 +23,6 @@ using arvex::test::ProcessOptions;
 using arvex::test::ProcessResult;
 using arvex::test::TempFile;
 
-const std::string kUel = "\x1b%-12345X";
-const std::string kEnterPdf = "@PJL ENTER LANGUAGE = PDF\n";
-const std::string kTrailer = kUel + "@PJL EOJ\n";
 const std::string kData = "%PDF-1.4 data";
 
 const std::string kOptionsPpd = fixturePath("ppd/pjl-options.ppd");

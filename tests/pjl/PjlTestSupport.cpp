@@ -11,23 +11,6 @@
 
 namespace arvex::test {
 
-TempFile::TempFile(const std::string &content)
-{
-  char name[] = "/tmp/arvex-pjl-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0)
-    throw std::runtime_error("mkstemp failed");
-  path_ = name;
-  FILE *f = fdopen(fd, "wb");
-  fwrite(content.data(), 1, content.size(), f);
-  fclose(f);
-}
-
-TempFile::~TempFile()
-{
-  unlink(path_.c_str());
-}
-
 std::unique_ptr<TestJob> makeJob(const std::string &ppdPath, const std::string &user, const std::string &options)
 {
   if (ppdPath.empty())

@@ -12,19 +12,6 @@
 
 namespace arvex::test {
 
-// A file removed when the object goes away.
-class TempFile {
-public:
-  explicit TempFile(const std::string &content);
-  ~TempFile();
-  TempFile(const TempFile &) = delete;
-  TempFile &operator=(const TempFile &) = delete;
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
-
 struct JobDeleter {
   void operator()(JobInfo *job) const { DisposeJobInfo(job); }
 };

@@ -16,7 +16,7 @@ namespace {
 
 using arvex::test::PpdEdit;
 using arvex::test::ppdVariant;
-using arvex::test::TempText;
+using arvex::test::TempFile;
 
 // A PPD variant opened with libcups, closed at the end of the test.
 class OpenPpd {
@@ -32,7 +32,7 @@ public:
   ppd_file_t *get() const { return ppd_; }
 
 private:
-  TempText file_;
+  TempFile file_;
   ppd_file_t *ppd_ = nullptr;
 };
 

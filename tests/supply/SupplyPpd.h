@@ -43,27 +43,6 @@ inline std::string ppdVariant(const std::string &fixture, const std::vector<PpdE
   return out;
 }
 
-// A file holding the given text, removed at the end of the test.
-class TempText {
-public:
-  explicit TempText(const std::string &text, const char *pattern = "/tmp/arvex-supply-XXXXXX")
-  {
-    std::string name = pattern;
-    const int fd = mkstemp(name.data());
-    path_ = name;
-    FILE *f = fdopen(fd, "wb");
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-  }
-  ~TempText() { unlink(path_.c_str()); }
-  TempText(const TempText &) = delete;
-  TempText &operator=(const TempText &) = delete;
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
-
 }  // namespace arvex::test
 
 #endif

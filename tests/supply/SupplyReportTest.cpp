@@ -23,11 +23,13 @@
 
 #include "FakeBackend.h"
 #include "HeldInput.h"
+#include "JobFrame.h"
 #include "Process.h"
 #include "SupplyPpd.h"
 
 namespace {
 
+using arvex::test::kUel;
 using namespace std::chrono_literals;
 using arvex::test::FakeBackend;
 using arvex::test::HeldInput;
@@ -36,14 +38,13 @@ using arvex::test::ProcessOptions;
 using arvex::test::ProcessResult;
 using arvex::test::SideChannelAnswer;
 using arvex::test::SideChannelRequest;
-using arvex::test::TempText;
+using arvex::test::TempFile;
 
 const std::string kLevelOid = ".1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5";
 const std::string kStateOid = ".1.3.6.1.2.1.25.3.5.1.2.1";
 const std::string kNetworkUri = "socket://printer.example.com:9100";
 const std::string kUsbUri = "usb://Arvex/Office%20C4500?serial=A1";
 
-const std::string kUel = "\x1b%-12345X";
 const std::string kTitle = "Quarterly report";
 const std::string kUser = "alice";
 
@@ -169,7 +170,7 @@ struct Job {
   std::string deviceUri;  // empty: no DEVICE_URI
 };
 
-ProcessOptions filterOptions(const TempText &ppd, const std::string &uri, FakeBackend &backend,
+ProcessOptions filterOptions(const TempFile &ppd, const std::string &uri, FakeBackend &backend,
                              const HeldInput &input)
 {
   ProcessOptions options;
@@ -185,7 +186,7 @@ ProcessOptions filterOptions(const TempText &ppd, const std::string &uri, FakeBa
 // the output so far).
 ProcessResult runJob(const Job &job, FakeBackend &backend, std::function<bool(const ProcessResult &)> endWhen)
 {
-  TempText ppd(job.ppd);
+  TempFile ppd(job.ppd);
   HeldInput input(jobData());
   ProcessOptions options = filterOptions(ppd, job.deviceUri, backend, input);
   options.onOutput = [&](const ProcessResult &r) {
@@ -416,7 +417,7 @@ TEST(NoThread, NoDeviceUriOrNoColorDeviceMeansNoRequests)
 {
   for (const Job &job : {Job{colorPpd(), ""}, Job{colorPpd({{"*ColorDevice:", ""}}), kNetworkUri}}) {
     FakeBackend backend(snmpPrinter({{1, 2, 3, 4}}));
-    TempText ppd(job.ppd);
+    TempFile ppd(job.ppd);
     HeldInput input(jobData());
     // A thread would ask at once; give it a second before the job ends.
     std::jthread ender([&] {
@@ -509,7 +510,7 @@ TEST(StopThread, WhileItSleeps)
   // A stop that waited for the sleep to end would take an hour.
   FakeBackend backend(snmpPrinter({{80, 60, 40, 20}}));
   const PpdEdit hourly = {"*AXSupplyLevelCycleTime socket:", "*AXSupplyLevelCycleTime socket: \"3600\""};
-  TempText ppd(colorPpd({kNoSnmpSupplies, hourly}));
+  TempFile ppd(colorPpd({kNoSnmpSupplies, hourly}));
   HeldInput input(jobData());
   ProcessOptions options = filterOptions(ppd, kNetworkUri, backend, input);
   options.timeLimit = 20s;
@@ -531,7 +532,7 @@ TEST(StopThread, WhileASilentBackendKeepsItWaiting)
   // The request would give up after 5 seconds and report the time-out with
   // a "DEBUG:" line; the stop must not wait for that.
   FakeBackend backend([](const SideChannelRequest &, int) { return SideChannelAnswer::none(); });
-  TempText ppd(colorPpd());
+  TempFile ppd(colorPpd());
   HeldInput input(jobData());
   ProcessOptions options = filterOptions(ppd, kNetworkUri, backend, input);
   options.timeLimit = 4s;
@@ -551,7 +552,7 @@ TEST(StopThread, WhileASilentBackendKeepsItWaiting)
 TEST(StopThread, TermWhileTheThreadSleepsEndsTheJob)
 {
   FakeBackend backend(snmpPrinter({{80, 60, 40, 20}}));
-  TempText ppd(colorPpd({kNoSnmpSupplies}));
+  TempFile ppd(colorPpd({kNoSnmpSupplies}));
   HeldInput input(jobData());
   ProcessOptions options = filterOptions(ppd, kNetworkUri, backend, input);
   options.timeLimit = 20s;
@@ -585,7 +586,7 @@ TEST(StopThread, TermWhileTheThreadSleepsEndsTheJob)
 TEST(StopThread, TermWhileTheThreadWaitsForTheBackend)
 {
   FakeBackend backend([](const SideChannelRequest &, int) { return SideChannelAnswer::none(); });
-  TempText ppd(colorPpd());
+  TempFile ppd(colorPpd());
   HeldInput input(jobData());
   ProcessOptions options = filterOptions(ppd, kNetworkUri, backend, input);
   options.timeLimit = 4s;

@@ -3,6 +3,7 @@
 #include "Process.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -174,6 +175,25 @@ std::vector<std::string> environmentWith(const std::vector<std::string> &changes
       env.push_back(change);
   }
   return env;
+}
+
+TempFile::TempFile(const std::string &content)
+{
+  char name[] = "/tmp/arvex-test-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0)
+    throw std::runtime_error("mkstemp failed");
+  path_ = name;
+  FILE *f = fdopen(fd, "wb");
+  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  std::fclose(f);
+  if (!written)
+    throw std::runtime_error("writing " + path_ + " failed");
+}
+
+TempFile::~TempFile()
+{
+  unlink(path_.c_str());
 }
 
 std::string fixturePath(const std::string &relative)

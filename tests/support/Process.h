@@ -45,6 +45,19 @@ ProcessResult runProcess(const ProcessOptions &options);
 // ("NAME=value") and removed ("NAME" without "=").
 std::vector<std::string> environmentWith(const std::vector<std::string> &changes);
 
+// A file holding the given content, removed when the object goes away.
+class TempFile {
+public:
+  explicit TempFile(const std::string &content);
+  ~TempFile();
+  TempFile(const TempFile &) = delete;
+  TempFile &operator=(const TempFile &) = delete;
+  const std::string &path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
 // Path of a file in the fixture tree and in the build tree.
 std::string fixturePath(const std::string &relative);
 std::string buildPath(const std::string &relative);
