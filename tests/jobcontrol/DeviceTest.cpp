@@ -3,7 +3,7 @@
 
 #include <arvex/jobcontrol.h>
 
-#include "../../src/jobcontrol/PPDCommandName.h"
+#include "../../src/jobcontrol/ppd_commands.h"
 #include "JobControlSupport.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "ReportLevels.h"
+#include "reporting.h"
 #include "SupplyPpd.h"
 
 namespace {

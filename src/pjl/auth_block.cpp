@@ -10,7 +10,7 @@
 #include <cstring>
 #include <syslog.h>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // USB device ID, and the printer's error state, all through the backend's
 // side channel.
 
-#include "ReportLevels.h"
+#include "reporting.h"
 
 #include <cups/sidechannel.h>
 
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <syslog.h>
 
-#include "ReportLevels_private.h"
+#include "reporting_private.h"
 
 namespace {
 

@@ -5,11 +5,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
-#include "BoundedText.h"
-#include "JobLookup.h"
+#include "bounded_text.h"
+#include "job_lookup.h"
 
 namespace {
 
@@ -63,6 +64,21 @@ void DisposeJobInfo(JobInfo *job)
 const char *getCupsOption(const JobInfo *job, const char *key)
 {
   return arvex::lookup::jobOptionOrLatch(job, key);
+}
+
+// Classify the marked choice of a PPD option: Custom 2, None 1, else 0.
+int getPPDChoice(const JobInfo *job, const char *keyword)
+{
+  if (!job || !job->ppd || !keyword)
+    return ARVEX_CHOICE_OTHER;
+  const ppd_choice_t *choice = ppdFindMarkedChoice(job->ppd, keyword);
+  if (!choice)
+    return ARVEX_CHOICE_OTHER;
+  if (std::strcmp(choice->choice, "None") == 0)
+    return ARVEX_CHOICE_NONE;
+  if (std::strcmp(choice->choice, "Custom") == 0)
+    return ARVEX_CHOICE_CUSTOM;
+  return ARVEX_CHOICE_OTHER;
 }
 
 // Set TZ from the job option, or from the local zone in POSIX form.

@@ -17,8 +17,8 @@
 #include <ctime>
 #include <string_view>
 
-#include "CCPInfo_ppd.h"
-#include "../jobcontext/Utf8Lead.h"
+#include "setting_tables.h"
+#include "../jobcontext/utf8_lead.h"
 
 using arvex::marking::codeOfMarkedChoice;
 using arvex::marking::codeOfOptionValue;

@@ -1,12 +1,12 @@
 // The reporting thread: one query cycle after the other until the job
 // stream stops it.
 
-#include "ReportLevels.h"
+#include "reporting.h"
 
 #include <csignal>
 #include <unistd.h>
 
-#include "ReportLevels_private.h"
+#include "reporting_private.h"
 
 namespace arvex::supply {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <stdio_ext.h>
 #include <syslog.h>
 
-#include "../pjl/PjlOptionPass.h"
-#include "../supply/ReportLevels.h"
+#include "../pjl/option_pass.h"
+#include "../supply/reporting.h"
 
 void SignalHandler(int signal);
 

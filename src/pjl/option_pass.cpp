@@ -4,7 +4,7 @@
 // Option commands are built at the size their data needs and written whole;
 // the block goes through the job's insertion buffer.
 
-#include "PjlOptionPass.h"
+#include "option_pass.h"
 
 #include <arvex/error.h>
 #include <arvex/pjl.h>
@@ -18,8 +18,8 @@
 #include <syslog.h>
 #include <unistd.h>
 
-#include "../jobcontext/BoundedText.h"
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/bounded_text.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "CCPInfo_ppd.h"
+#include "setting_tables.h"
 
 using arvex::marking::codeOfMarkedChoice;
 using arvex::marking::codeOfOptionValue;

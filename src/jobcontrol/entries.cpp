@@ -10,8 +10,8 @@
 
 #include <cstring>
 
-#include "../jobcontext/BoundedText.h"
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/bounded_text.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstring>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
-// Line-feed aware formatting into an InsertBuffer, the choice of the job's
-// line end, and the classification of a marked PPD choice.
+// Line-feed aware formatting into an InsertBuffer and the choice of the
+// job's line end.
 
 #include <arvex/buffer.h>
-#include <arvex/jobinfo.h>
 
 #include <algorithm>
 #include <charconv>
@@ -10,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "BoundedText.h"
+#include "bounded_text.h"
 
 namespace {
 
@@ -147,21 +146,6 @@ int getLinefeedCode(const char *sample, InsertBuffer *out, int32_t length)
   if (out && out->start)
     arvex::strlcpy(out->start, result, out->capacity);
   return 0;
-}
-
-// Classify the marked choice of a PPD option: Custom 2, None 1, else 0.
-int getPPDChoice(const JobInfo *job, const char *keyword)
-{
-  if (!job || !job->ppd || !keyword)
-    return ARVEX_CHOICE_OTHER;
-  const ppd_choice_t *choice = ppdFindMarkedChoice(job->ppd, keyword);
-  if (!choice)
-    return ARVEX_CHOICE_OTHER;
-  if (std::strcmp(choice->choice, "None") == 0)
-    return ARVEX_CHOICE_NONE;
-  if (std::strcmp(choice->choice, "Custom") == 0)
-    return ARVEX_CHOICE_CUSTOM;
-  return ARVEX_CHOICE_OTHER;
 }
 
 }  // extern "C"

@@ -8,7 +8,7 @@
 #include <arvex/error.h>
 #include <arvex/jobcontrol.h>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../jobcontext/BoundedText.h"
-#include "PPDCommandName.h"
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/bounded_text.h"
+#include "ppd_commands.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

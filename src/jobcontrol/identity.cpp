@@ -9,8 +9,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "../jobcontext/BoundedText.h"
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/bounded_text.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 

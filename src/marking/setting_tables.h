@@ -5,7 +5,7 @@
 
 #include <arvex/jobinfo.h>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 #include <cstring>
 #include <span>

@@ -1,12 +1,12 @@
 // The lines that tell the scheduler about the printer: "ATTR:" for the
 // markers, "STATE:" for the printer-state reasons.
 
-#include "ReportLevels.h"
+#include "reporting.h"
 
 #include <cstdio>
 #include <syslog.h>
 
-#include "ReportLevels_private.h"
+#include "reporting_private.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Setting up and ending the reporting thread: the PPD marking for the job,
 // the device and colour types, the cycle time and the library probe.
 
-#include "ReportLevels.h"
+#include "reporting.h"
 
 #include <cups/backend.h>
 
@@ -13,7 +13,7 @@
 #include <strings.h>
 #include <syslog.h>
 
-#include "ReportLevels_private.h"
+#include "reporting_private.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../jobcontext/JobLookup.h"
+#include "../jobcontext/job_lookup.h"
 
 namespace {
 
