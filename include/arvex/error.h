@@ -19,8 +19,15 @@ enum {
   ARVEX_ERR_NOOPTION = 6  /* a job option looked up with getCupsOption is absent */
 };
 
-/* First failure of the run; 0 while nothing has failed. Main thread only. */
-extern int err_no;
+/* First failure of the run; 0 while nothing has failed. Each thread has its
+   own latch, so that jobs written on different threads keep their codes
+   apart; a caller that writes several jobs on one thread clears it (0)
+   before each. */
+#ifdef __cplusplus
+extern thread_local int err_no;
+#else
+extern _Thread_local int err_no;
+#endif
 
 /* Record code in err_no unless a code is already latched. */
 void latchError(int code);

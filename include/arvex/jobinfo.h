@@ -32,6 +32,15 @@ enum { ARVEX_CHOICE_OTHER = 0, ARVEX_CHOICE_NONE = 1, ARVEX_CHOICE_CUSTOM = 2 };
    read as empty texts. NULL (err_no 2) when memory is exhausted. */
 JobInfo *CreateJobInfo(int argc, char *argv[]);
 
+/* The same with the PPD named by ppdPath (NULL: none) instead of $PPD; the
+   environment is not read. */
+JobInfo *CreateJobInfoWithPPD(int argc, char *argv[], const char *ppdPath);
+
+/* Mark the record's PPD with its own defaults, then with the job options, as
+   every reader of marked choices expects. Nothing happens without a PPD or
+   without parsed options. */
+void markJobPPD(JobInfo *job);
+
 /* Release the options, the PPD and the record. NULL is accepted. */
 void DisposeJobInfo(JobInfo *job);
 

@@ -24,8 +24,12 @@ const char *argument(int argc, char *argv[], int i)
 
 extern "C" {
 
-// Build the record for this job (see jobinfo.h).
 JobInfo *CreateJobInfo(int argc, char *argv[])
+{
+  return CreateJobInfoWithPPD(argc, argv, std::getenv("PPD"));
+}
+
+JobInfo *CreateJobInfoWithPPD(int argc, char *argv[], const char *ppdPath)
 {
   auto *job = static_cast<JobInfo *>(std::calloc(1, sizeof(JobInfo)));
   if (!job) {
@@ -44,9 +48,16 @@ JobInfo *CreateJobInfo(int argc, char *argv[])
   job->options = nullptr;
   job->numOptions = cupsParseOptions(argument(argc, argv, 5), 0, &job->options);
 
-  const char *ppdPath = std::getenv("PPD");
   job->ppd = ppdPath ? ppdOpenFile(ppdPath) : nullptr;
   return job;
+}
+
+void markJobPPD(JobInfo *job)
+{
+  if (!job || !job->ppd || !job->options)
+    return;
+  ppdMarkDefaults(job->ppd);
+  cupsMarkOptions(job->ppd, job->numOptions, job->options);
 }
 
 // Release everything the record owns, then the record.
