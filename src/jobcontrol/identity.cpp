@@ -57,21 +57,8 @@ const char *checkedCustomText(const JobInfo *job, const char *keyword, int (*val
 {
   if (getPPDChoice(job, keyword) != ARVEX_CHOICE_CUSTOM)
     return "";
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Text);
-  const char *text = param ? arvex::lookup::paramText(param) : nullptr;
+  const char *text = arvex::lookup::customText(job, keyword).value_or(nullptr);
   return (text && valid(text)) ? text : "";
-}
-
-// The int custom value of keyword when its marked choice is "Custom".
-bool customInt(const JobInfo *job, const char *keyword, int &value)
-{
-  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
-    return false;
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
-  if (!param)
-    return false;
-  value = param->current.custom_int;
-  return true;
 }
 
 }  // namespace
@@ -123,8 +110,7 @@ const char *getPPDUserid(const JobInfo *job)
     return nullptr;
   if (!job->ppd || !ppdFindCustomOption(job->ppd, "AXUserId"))
     return nullptr;
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXUserId", arvex::lookup::ParamKind::Text);
-  const char *userId = param ? arvex::lookup::paramText(param) : nullptr;
+  const char *userId = arvex::lookup::customText(job, "AXUserId").value_or(nullptr);
   if (!userId)
     return "";
 
@@ -161,11 +147,11 @@ const char *getPPDFolderPassword(const JobInfo *job)
 // The queue's folder number, at most three characters.
 const char *getPPDFolderNumber(const JobInfo *job, char *buffer)
 {
-  int number = 0;
-  if (!buffer || !customInt(job, "AXFolderNumber", number))
+  const std::optional<int> number = arvex::lookup::customInt(job, "AXFolderNumber");
+  if (!buffer || !number)
     return "0";
   char digits[16] = {};
-  std::snprintf(digits, sizeof(digits), "%d", number);
+  std::snprintf(digits, sizeof(digits), "%d", *number);
   arvex::strlcpy(buffer, digits, 4);
   return buffer;
 }
@@ -173,10 +159,8 @@ const char *getPPDFolderNumber(const JobInfo *job, char *buffer)
 // The reserved print time as four digits HHMM; 0 for a part not set.
 const char *getPPDSpecifyTime(const JobInfo *job, char *buffer)
 {
-  int hour = 0;
-  int minute = 0;
-  customInt(job, "AXTimeHour", hour);
-  customInt(job, "AXTimeMin", minute);
+  const int hour = arvex::lookup::customInt(job, "AXTimeHour").value_or(0);
+  const int minute = arvex::lookup::customInt(job, "AXTimeMin").value_or(0);
   if (!buffer)
     return buffer;
   char digits[64] = {};

@@ -58,10 +58,10 @@ const char *getPPDPaUserid(const JobInfo *job)
     return nullptr;
   if (std::strcmp(choice, "Custom") != 0)
     return "";
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXPAUserCode", arvex::lookup::ParamKind::Text);
-  if (!param)
+  const std::optional<const char *> text = arvex::lookup::customText(job, "AXPAUserCode");
+  if (!text)
     return nullptr;
-  const char *userId = arvex::lookup::paramText(param);
+  const char *userId = *text;
   if (!userId)
     return "";
   return isValidUserID(userId, 0, kPaUserIdMax, 0) ? userId : "";

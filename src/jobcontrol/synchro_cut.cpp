@@ -103,10 +103,7 @@ int ScGetSynchroCutMarginValue(const JobInfo *job, int side)
 // The queue's custom margin for keyword, 0 when not custom.
 int getPPDMarginValue(const JobInfo *job, const char *keyword)
 {
-  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
-    return 0;
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
-  return param ? param->current.custom_int : 0;
+  return arvex::lookup::customInt(job, keyword).value_or(0);
 }
 
 }  // extern "C"

@@ -17,16 +17,15 @@
 #include <ctime>
 #include <string_view>
 
-#include "setting_tables.h"
 #include "../jobcontext/bounded_text.h"
+#include "../jobcontext/job_lookup.h"
 #include "../jobcontext/utf8_lead.h"
 
-using arvex::marking::codeOfMarkedChoice;
-using arvex::marking::codeOfOptionValue;
-using arvex::marking::isDOMDestination;
+using arvex::lookup::codeOfMarkedChoice;
+using arvex::lookup::isDOMDestination;
 using arvex::lookup::jobOption;
 using arvex::lookup::markedChoiceRecord;
-using arvex::marking::SettingName;
+using arvex::lookup::NamedCode;
 
 namespace {
 
@@ -35,7 +34,7 @@ constexpr int kMaxBytes = ARVEX_MARKING_TEXT_MAX;
 // Longest job-name option that addJobName looks at.
 constexpr size_t kJobNameWork = 4096 - 1;
 
-constexpr SettingName kTextTypes[] = {
+constexpr NamedCode kTextTypes[] = {
     {"User Defined", "UserText", 0},
     {"Login User Name", "LoginUserName", 1},
     {"PrintJob Name", "JobName", 2},
@@ -127,18 +126,14 @@ int userDefinedText(const JobInfo *job, InsertBuffer *text)
 
 extern "C" {
 
-// Text type from the PPD's "AXTypeText".
 int getPPDCCPTextType(const JobInfo *job)
 {
   return codeOfMarkedChoice(kTextTypes, job, "AXTypeText", 0);
 }
 
-// Text type of the job.
 int getCCPTextType(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPTextType"))
-    return codeOfOptionValue(kTextTypes, value, 0);
-  return getPPDCCPTextType(job);
+  return arvex::lookup::settingCode(job, "com.arvex.printsettings.CCPTextType", kTextTypes, 0, getPPDCCPTextType);
 }
 
 // The user-defined text from the PPD, or "COPY" where it is not acceptable.
