@@ -1,6 +1,7 @@
-// Synchro cut settings: whether the device trims the sheets to the image,
-// the margins it keeps, where it locks the image and which edge leads.
-// Each setting comes from the job option when present, else from the PPD.
+// Synchro cut: the fragment and its settings (whether the device trims the
+// sheets to the image, the margins it keeps, where it locks the image and
+// which edge leads). Each setting comes from the job option when present,
+// else from the PPD.
 
 #include <arvex/jobcontrol.h>
 
@@ -42,6 +43,38 @@ int printingPosition(const char *name)
 }  // namespace
 
 extern "C" {
+
+// The synchro-cut fragment, when synchro cut is on.
+int getInsertStringForSynchroCut(const JobInfo *job, InsertBuffer *out, const char *lf)
+{
+  // Every setting is read, also when synchro cut is off.
+  const char *enable = ScGetSynchroCutValid(job);
+  const int leading = ScGetImageDirection(job);
+  const int cornerLock = ScGetInformPrintingPosition(job);
+  const int top = ScGetSynchroCutMarginValue(job, 1);
+  const int bottom = ScGetSynchroCutMarginValue(job, 2);
+  const int left = ScGetSynchroCutMarginValue(job, 3);
+  const int right = ScGetSynchroCutMarginValue(job, 4);
+  if (std::strcmp(enable, "true") != 0)
+    return 0;
+  lfsprintf(lf, out,
+            "mark {\n"
+            " <<\n"
+            " /Enable %s\n"
+            " /Margin <<\n"
+            "     /Top %d\n"
+            "     /Bottom %d\n"
+            "     /Left %d\n"
+            "     /Right %d\n"
+            " >>\n"
+            " /CornerLock %d\n"
+            " /Leading %d\n"
+            " >>\n"
+            " /ADeviceProcSet /ProcSet findresource/SetSynchroCut get exec\n"
+            "} stopped cleartomark\n",
+            enable, top, bottom, left, right, cornerLock, leading);
+  return 0;
+}
 
 // Synchro cut on ("true") or off ("false").
 const char *ScGetSynchroCutValid(const JobInfo *job)
