@@ -136,7 +136,6 @@ int insertStringFromPPDCommand(const JobInfo *job, InsertBuffer *out, const char
   return 0;
 }
 
-// The output-bin command.
 int getInsertStringForOutputBin(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   return insertStringFromPPDCommand(job, out, lf, "AXCMD", "OutputBin", "Default");
@@ -161,7 +160,6 @@ int getInsertStringForBannerPage(const JobInfo *job, InsertBuffer *out, const ch
   return result;
 }
 
-// Value of a PPD attribute.
 const char *getValueFromPPD(ppd_file_t *ppd, const char *keyword)
 {
   if (!ppd || !keyword)

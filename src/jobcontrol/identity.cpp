@@ -120,25 +120,21 @@ const char *getPPDUserid(const JobInfo *job)
   return isValidUserID(userId, heldByDevice ? 1 : 0, kUserIdMax, extended) ? userId : "";
 }
 
-// The queue's user code.
 const char *getPPDUserCode(const JobInfo *job)
 {
   return checkedCustomText(job, "AXUserCode", isValidUserCode);
 }
 
-// The queue's job password.
 const char *getPPDPassword(const JobInfo *job)
 {
   return checkedCustomText(job, "AXPassword", isValidPassword);
 }
 
-// The queue's file name for stored jobs.
 const char *getPPDFileName(const JobInfo *job)
 {
   return checkedCustomText(job, "AXFileName", isValidFileName);
 }
 
-// The queue's document-server folder password.
 const char *getPPDFolderPassword(const JobInfo *job)
 {
   return checkedCustomText(job, "AXFolderPassword", isValidPassword);

@@ -44,7 +44,6 @@ int PaGetFunctionValid(const JobInfo *job)
   return arvex::lookup::isTrueIgnoringCase(valid) ? 1 : 0;
 }
 
-// The queue's setting for personal authentication.
 const char *getPPDPaFunctionValid(const JobInfo *job)
 {
   return arvex::lookup::markedChoiceIs(job, "AXPersonalAuthentication", "True") ? "True" : "False";

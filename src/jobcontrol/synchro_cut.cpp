@@ -85,7 +85,6 @@ const char *ScGetSynchroCutValid(const JobInfo *job)
   return equals(value, "On") ? "true" : "false";
 }
 
-// Synchro cut as the queue has it.
 const char *getPPDSynchroCutValid(const JobInfo *job)
 {
   return arvex::lookup::markedChoiceIs(job, "AXSynchroCut", "True") ? "true" : "false";

@@ -87,7 +87,6 @@ const char *getPPDBnFunctionValid(const JobInfo *job)
   return arvex::lookup::markedChoiceIs(job, "AXBackgroundNumbering", "True") ? "On" : "Off";
 }
 
-// Font size code.
 int BnGetSize(const JobInfo *job)
 {
   const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Size");
@@ -100,7 +99,6 @@ const char *getPPDBnSize(const JobInfo *job)
   return recognisedChoice(job, "AXBNSize", kSizes, "Normal");
 }
 
-// Density code.
 int BnGetDensity(const JobInfo *job)
 {
   const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Density");

@@ -147,7 +147,6 @@ const char *customTextSetting(const JobInfo *job, const char *keyword, const cha
   return work;
 }
 
-// Font name contains needle.
 bool nameHas(const ppd_attr_t *attr, const char *needle)
 {
   return std::strstr(attr->spec, needle) != nullptr;

@@ -78,7 +78,6 @@ int getPPDLoginUserNameType(const JobInfo *job)
   return arvex::lookup::markedChoiceIsIgnoringCase(job, "AXAuthLoginUserNameType", "LoginUserName") ? 1 : 0;
 }
 
-// The defined user ID of the PPD.
 const char *getPPDLoginUserNameText(const JobInfo *job)
 {
   switch (getPPDChoice(job, "AXAuthLoginUserNameText")) {
