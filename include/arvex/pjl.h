@@ -19,9 +19,9 @@ extern "C" {
 
 /* Append the authentication block to out: the HOSTLOGINNAME line when the
    PPD asks for it, then the user-authentication lines, with the line end
-   chosen from the sample. 0 on success; 1 with err_no 1 latched when the
-   job has no user authentication, out or job is missing, or the block does
-   not fit whole in out. */
+   chosen from the sample, cut where the room of out ends. 0 on success; 1
+   with err_no 1 latched when the job has no user authentication or out or
+   job is missing. */
 int getInsertPJL(const JobInfo *job, InsertBuffer *out, const char *sample, int32_t length);
 
 /* Append "@PJL SET HOSTLOGINNAME" with the filter's user name when
