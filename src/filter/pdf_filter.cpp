@@ -19,6 +19,7 @@
 #include <new>
 #include <stdio_ext.h>
 #include <syslog.h>
+#include <unistd.h>
 
 #include "../pjl/option_pass.h"
 #include "../supply/reporting.h"
@@ -43,6 +44,27 @@ constexpr char kUsage[] = "Usage: arvex-pdf-filter job-id user title copies opti
 
 // Set by SignalHandler; the job stream ends the process where it notices it.
 volatile sig_atomic_t terminationRequested = 0;
+
+// Standard output as a stream whose writes give up once SIGTERM has come:
+// stdio's own writer retries the rest of a write that the signal cut short
+// and blocks again on a reader that stalls, so a cancelled job could hang.
+// Returns what was written, or -1 with errno set when nothing was.
+ssize_t writeUntilTerminated(void * /*cookie*/, const char *data, size_t size)
+{
+  size_t done = 0;
+  while (done < size && !terminationRequested) {
+    const ssize_t n = ::write(STDOUT_FILENO, data + done, size - done);
+    if (n > 0)
+      done += static_cast<size_t>(n);
+    else if (n == 0 || errno != EINTR)
+      break;
+  }
+  if (done > 0 || size == 0)
+    return static_cast<ssize_t>(done);
+  if (terminationRequested)
+    errno = EINTR;
+  return -1;
+}
 
 // Only the main thread uses the job's input and output (the reporting
 // thread writes standard error alone), so stdio needn't lock them on every
@@ -71,6 +93,7 @@ public:
   int run();
 
 private:
+  int writeJob();
   int fail();
   void release();
   void exitIfTerminated();
@@ -79,7 +102,7 @@ private:
   int argc_;
   char **argv_;
   FILE *in_ = stdin;
-  FILE *out_ = stdout;
+  FILE *out_ = nullptr;
   std::unique_ptr<char[]> insertStorage_;
   InsertBuffer insertion_ = {};
   std::unique_ptr<JobInfo, JobInfoDeleter> job_;
@@ -87,9 +110,25 @@ private:
   std::unique_ptr<ReportLevelsContext, ReportDeleter> report_;
 };
 
-// The job stream: header, PJL settings, PDF data, trailer.
 int FilterJob::run()
 {
+  try {
+    return writeJob();
+  } catch (const std::bad_alloc &) {
+    // The one allocation that throws is a std::string of the option pass.
+    latchError(ARVEX_ERR_MEMORY);
+    return fail();
+  }
+}
+
+// The job stream: header, PJL settings, PDF data, trailer.
+int FilterJob::writeJob()
+{
+  out_ = fopencookie(nullptr, "w", {nullptr, writeUntilTerminated, nullptr, nullptr});
+  if (!out_) {
+    latchError(ARVEX_ERR_MEMORY);
+    return fail();
+  }
   std::setvbuf(out_, outputStreamBuffer, _IOFBF, sizeof(outputStreamBuffer));
   ownStream(out_);
 
