@@ -10,13 +10,16 @@
 #include <arvex/frame.h>
 #include <arvex/jobinfo.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <poll.h>
 #include <stdio_ext.h>
 #include <syslog.h>
 #include <unistd.h>
@@ -45,15 +48,25 @@ constexpr char kUsage[] = "Usage: arvex-pdf-filter job-id user title copies opti
 // Set by SignalHandler; the job stream ends the process where it notices it.
 volatile sig_atomic_t terminationRequested = 0;
 
-// Standard output as a stream whose writes give up once SIGTERM has come:
-// stdio's own writer retries the rest of a write that the signal cut short
-// and blocks again on a reader that stalls, so a cancelled job could hang.
-// Returns what was written, or -1 with errno set when nothing was.
-ssize_t writeUntilTerminated(void * /*cookie*/, const char *data, size_t size)
+// Standard output as a stream that a cancelled job never waits on. stdio's
+// own writer retries the rest of a write that SIGTERM cut short and blocks
+// again on a reader that stalls; this one, once SIGTERM has come, writes
+// only what the reader takes at once (pieces of PIPE_BUF bytes while poll
+// reports room), so the exit's flush still hands over what it can and the
+// job ends at once. Returns what was written, or -1 with errno set when
+// nothing was.
+ssize_t writeOutput(void * /*cookie*/, const char *data, size_t size)
 {
   size_t done = 0;
-  while (done < size && !terminationRequested) {
-    const ssize_t n = ::write(STDOUT_FILENO, data + done, size - done);
+  while (done < size) {
+    size_t piece = size - done;
+    if (terminationRequested) {
+      pollfd ready = {STDOUT_FILENO, POLLOUT, 0};
+      if (poll(&ready, 1, 0) != 1 || (ready.revents & POLLOUT) == 0)
+        break;
+      piece = std::min<size_t>(piece, PIPE_BUF);
+    }
+    const ssize_t n = ::write(STDOUT_FILENO, data + done, piece);
     if (n > 0)
       done += static_cast<size_t>(n);
     else if (n == 0 || errno != EINTR)
@@ -61,7 +74,7 @@ ssize_t writeUntilTerminated(void * /*cookie*/, const char *data, size_t size)
   }
   if (done > 0 || size == 0)
     return static_cast<ssize_t>(done);
-  if (terminationRequested)
+  if (errno == 0 || terminationRequested)
     errno = EINTR;
   return -1;
 }
@@ -124,7 +137,7 @@ int FilterJob::run()
 // The job stream: header, PJL settings, PDF data, trailer.
 int FilterJob::writeJob()
 {
-  out_ = fopencookie(nullptr, "w", {nullptr, writeUntilTerminated, nullptr, nullptr});
+  out_ = fopencookie(nullptr, "w", {nullptr, writeOutput, nullptr, nullptr});
   if (!out_) {
     latchError(ARVEX_ERR_MEMORY);
     return fail();
