@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <unistd.h>
 
 #include "bounded_text.h"
@@ -90,29 +89,6 @@ int getPPDChoice(const JobInfo *job, const char *keyword)
   if (std::strcmp(choice->choice, "Custom") == 0)
     return ARVEX_CHOICE_CUSTOM;
   return ARVEX_CHOICE_OTHER;
-}
-
-// Set TZ from the job option, or from the local zone in POSIX form.
-void getClientTimeZone(const JobInfo *job)
-{
-  tzset();
-  const time_t now = time(nullptr);
-  struct tm local = {};
-  localtime_r(&now, &local);
-
-  const char *option = arvex::lookup::jobOption(job, "com.arvex.printsettings.11ATimeZone");
-  if (option) {
-    setenv("TZ", option, 1);
-  } else {
-    // Hours west of UTC are positive in POSIX TZ; the text is cut to 15 bytes.
-    char formatted[64] = {};
-    std::snprintf(formatted, sizeof(formatted), "%s%ld", local.tm_zone ? local.tm_zone : "",
-                  static_cast<long>(-(local.tm_gmtoff / 3600)));
-    char zone[16] = {};
-    arvex::strlcpy(zone, formatted, sizeof(zone));
-    setenv("TZ", zone, 1);
-  }
-  tzset();
 }
 
 }  // extern "C"

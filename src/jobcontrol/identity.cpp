@@ -6,11 +6,13 @@
 #include <arvex/jobcontrol.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "../jobcontext/bounded_text.h"
 #include "../jobcontext/job_lookup.h"
+#include "../jobcontext/time_zone.h"
 
 namespace {
 
@@ -170,7 +172,9 @@ int getCurrentTime(char *buffer)
 {
   if (!buffer)
     return 0;
-  tzset();
+  // Loads the zone the job set, unless the C library must not load it.
+  if (arvex::isLoadableTimeZone(std::getenv("TZ")))
+    tzset();
   const time_t now = time(nullptr);
   struct tm local = {};
   localtime_r(&now, &local);
