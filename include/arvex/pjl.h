@@ -36,8 +36,8 @@ int isHostLoginName(const JobInfo *job);
    to the job, with copies standing for "&copies;": written into out (at
    most size - 1 bytes and a terminator, when out is not NULL and size is
    not 0). Returns the length of the whole text, 0 when the choice
-   contributes nothing; a caller whose buffer was too small calls again
-   with one of that length + 1. */
+   contributes nothing (or memory ran out: err_no 2); a caller whose buffer
+   was too small calls again with one of that length + 1. */
 size_t getPJLOptionCommand(const JobInfo *job, const char *keyword, const char *copies, char *out, size_t size);
 
 /* Append the authentication block to the insertion buffer, write its text

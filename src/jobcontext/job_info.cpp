@@ -19,6 +19,14 @@ const char *argument(int argc, char *argv[], int i)
   return (argv && i < argc && argv[i]) ? argv[i] : "";
 }
 
+// A record that memory ran out for: released, 2 latched, no record.
+JobInfo *outOfMemory(JobInfo *job)
+{
+  DisposeJobInfo(job);
+  latchError(ARVEX_ERR_MEMORY);
+  return nullptr;
+}
+
 }  // namespace
 
 extern "C" {
@@ -46,8 +54,17 @@ JobInfo *CreateJobInfoWithPPD(int argc, char *argv[], const char *ppdPath)
 
   job->options = nullptr;
   job->numOptions = cupsParseOptions(argument(argc, argv, 5), 0, &job->options);
+  // libcups leaves an option without name or value when it runs out of
+  // memory; cupsMarkOptions would crash on it.
+  for (int i = 0; i < job->numOptions; ++i) {
+    if (!job->options[i].name || !job->options[i].value)
+      return outOfMemory(job);
+  }
 
   job->ppd = ppdPath ? ppdOpenFile(ppdPath) : nullptr;
+  int line = 0;
+  if (ppdPath && !job->ppd && ppdLastError(&line) == PPD_ALLOC_ERROR)
+    return outOfMemory(job);
   return job;
 }
 
