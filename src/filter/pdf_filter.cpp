@@ -155,7 +155,7 @@ int FilterJob::writeJob()
   if (argc_ > 6 && argv_[6]) {
     in_ = std::fopen(argv_[6], "rb");
     if (!in_) {
-      latchError(ARVEX_ERR_OPEN);
+      latchError(errno == ENOMEM ? ARVEX_ERR_MEMORY : ARVEX_ERR_OPEN);
       return fail();
     }
   }

@@ -152,6 +152,8 @@ bool readSample(const char *file, std::string &sample)
   if (file) {
     FILE *in = std::fopen(file, "rb");
     if (!in) {
+      if (errno == ENOMEM)
+        throw std::bad_alloc();
       std::fprintf(stderr, "arvex-jobcontrol: can't open \"%s\": %s\n", file, std::strerror(errno));
       return false;
     }
