@@ -74,6 +74,7 @@ queue_empty() { [ -z "$(lpstat -o "$1")" ]; }
 
 # Inside the throwaway root.
 root_phase() {
+  local models entry name out files=() f
   export LC_ALL=C LANG=C
   cd /tmp/share
   PIDS=()
@@ -107,8 +108,9 @@ EOF
     grep -q "Updating PPD files for arvex" dpkg.log || { cat dpkg.log; fail "cups did not take the PPD updater"; }
   fi
   dpkg-query -W "${PACKAGES[@]}" >/dev/null || fail "the packages are not installed"
+  out=$(cupstestppd -W translations /usr/share/ppd/arvex/*.ppd 2>&1) || fail "cupstestppd rejects the PPDs: $out"
+  ! grep -E 'FAIL|WARN' <<<"$out" || fail "cupstestppd warns about the installed PPDs"
 
-  local models entry name
   models=$(lpinfo -m)
   socat -u TCP-LISTEN:9100,bind=127.0.0.1,reuseaddr,fork OPEN:/tmp/sink.prn,creat,append &
   PIDS+=($!)
@@ -125,7 +127,6 @@ EOF
   wait_for 60 queue_empty c5200 || fail "the job doesn't end: $(lpstat -o c5200)"
   check_job /tmp/sink.prn
 
-  local files=() f
   while read -r f; do [ -d "$f" ] || files+=("$f"); done < <(dpkg -L "${PACKAGES[@]}")
   dpkg --purge "${PACKAGES[@]}" >dpkg.log 2>&1 || { cat dpkg.log; fail "dpkg --purge failed"; }
   for f in "${files[@]}" /usr/share/ppd/arvex /usr/include/arvex; do [ ! -e "$f" ] || fail "$f is left after the purge"; done
