@@ -63,6 +63,8 @@ def first_frame_of_ours(report):
 def outcome(program, p, shim):
     if "none failed" in shim:
         return "clean"
+    if "terminate called" in p.stderr:
+        return "abort in our code"  # an exception nobody caught
     crash = "ERROR: AddressSanitizer" in p.stderr or "runtime error:" in p.stderr or p.returncode < 0
     if crash or "LeakSanitizer" in p.stderr:
         kind = "crash" if crash else "leak"
