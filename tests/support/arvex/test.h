@@ -1,7 +1,6 @@
 // What the tests share, one of each: fixture paths and temporary files, an
-// edited PPD, a job record built as the filter builds it, an InsertBuffer
-// with guarded ends, a child-process runner, golden files, and (in
-// side_channel_backend.h) a scripted backend. Link arvex_test_support.
+// edited PPD, the filter's job record, a guarded InsertBuffer, a child
+// process runner, a scripted side channel, the PJL frame and golden files.
 #ifndef ARVEX_TEST_H
 #define ARVEX_TEST_H
 
@@ -11,21 +10,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <utility>
 #include <vector>
 
-#include "arvex/side_channel_backend.h"
-
 namespace arvex::test {
 
-// fixtures/<name> of the source tree; <name> of the build tree; a whole file.
-std::string fixture(const std::string &name);
-std::string built(const std::string &name);
+inline std::string fixture(const std::string &name) { return ARVEX_SOURCE_DIR "/fixtures/" + name; }
+inline std::string built(const std::string &name) { return ARVEX_BINARY_DIR "/" + name; }
 std::string readFile(const std::string &path);
 
 // A file holding content, removed with the object.
@@ -34,34 +30,26 @@ public:
   explicit TempFile(const std::string &content);
   ~TempFile();
   TempFile(const TempFile &) = delete;
-  TempFile &operator=(const TempFile &) = delete;
   const std::string &path() const { return path_; }
 
 private:
   std::string path_;
 };
 
-// fixtures/ppd/<name> edited line by line, as a TempFile. An edit {prefix,
-// text} replaces each line that begins with prefix by text (which may hold
-// several lines; empty removes the line); a prefix no line begins with
-// appends text at the end.
+// fixtures/ppd/<name> with each line that begins with an edit's first text
+// replaced by its second (several lines, or none when empty); an edit that
+// matches no line appends its second text.
 using PpdEdits = std::vector<std::pair<std::string, std::string>>;
-class EditedPpd : public TempFile {
-public:
+struct EditedPpd : TempFile {
   EditedPpd(const std::string &name, const PpdEdits &edits);
 };
 
-// The job of the filter's argv {"arvex-pdf-filter", "42", user, title,
-// copies, options}: CreateJobInfoWithPPD, then markJobPPD (which, like the
-// filter, marks nothing when options is empty). ppd is a name under
-// fixtures/ppd/, an absolute path (an EditedPpd) or "" for none. err_no is
-// 0 afterwards.
+// The job record of the filter's argv {"arvex-pdf-filter", "42", user,
+// title, copies, options}: CreateJobInfoWithPPD, then markJobPPD (which,
+// as the filter, marks nothing without options). ppd: a name under
+// fixtures/ppd/, an absolute path, or "" for none. err_no is 0 afterwards.
 struct JobSpec {
-  std::string ppd{};
-  std::string options{};
-  std::string user = "alice";
-  std::string title = "Report";
-  std::string copies = "1";
+  std::string ppd{}, options{}, user = "alice", title = "Report", copies = "1";
 };
 class TestJob {
 public:
@@ -75,15 +63,14 @@ private:
   std::unique_ptr<JobInfo, void (*)(JobInfo *)> job_{nullptr, DisposeJobInfo};
 };
 
-// An InsertBuffer over capacity zero-filled heap bytes followed by guard
-// bytes, which AddressSanitizer builds poison and other builds compare.
+// An InsertBuffer over capacity zero-filled heap bytes, followed by a guard
+// that AddressSanitizer builds poison. intact(): guard untouched, text
+// terminated inside the capacity, cursor on the terminator.
 class GuardedBuffer {
 public:
   explicit GuardedBuffer(size_t capacity);
   InsertBuffer *get() { return &buf_; }
-  std::string text() const;
-  // Guard untouched, text terminated inside the capacity, cursor on the
-  // terminator.
+  std::string text() const { return std::string(buf_.start, strnlen(buf_.start, buf_.capacity)); }
   bool intact() const;
 
 private:
@@ -91,40 +78,58 @@ private:
   InsertBuffer buf_;
 };
 
-// A child process while it runs (as Run::watch sees it) and when it ended.
+// A child process as Command::watch sees it while it runs, and as run()
+// returns it.
 struct Child {
   pid_t pid = 0;
-  std::string out, err;       // read so far
-  bool inputWritten = false;  // all of Run::input is in the pipe
-  int exitCode = -1;          // -1 when a signal ended it
-  int signal = 0;             // the signal that ended it
-  bool timedOut = false;      // killed when Run::timeLimit passed
+  std::string out, err;
+  bool inputDrained = false;      // held input: all sent, and read
+  int exitCode = -1, signal = 0;  // -1 after a signal; the signal
+  bool timedOut = false;          // killed at Command::timeLimit
 };
 inline constexpr int kReleaseInput = -1;
-struct Run {
-  std::vector<std::string> argv{};     // argv[0] is the program's path
+struct Command {
+  std::vector<std::string> argv{};     // argv[0]: the program's path
   std::vector<std::string> env{};      // changes to this environment: "NAME=value" sets, "NAME" removes
-  std::string input{};                 // standard input, closed once written...
-  bool holdInput = false;              // ...unless held until watch returns kReleaseInput
-  int sideChannel = -1;                // given to the child as descriptor 4 (the CUPS side channel)
-  size_t closeOutputAfter = SIZE_MAX;  // stop reading standard output after that many bytes
+  std::string input{};                 // standard input, closed once sent...
+  bool holdInput = false;              // ...or when watch returns kReleaseInput
+  int sideChannel = -1;                // handed to the child as descriptor 4
+  size_t closeOutputAfter = SIZE_MAX;  // bytes of standard output to read
   std::chrono::milliseconds timeLimit{30000};
-  // Called every few milliseconds: 0, kReleaseInput, or a signal to send.
-  std::function<int(const Child &)> watch{};
+  std::function<int(const Child &)> watch{};  // every few ms: 0, kReleaseInput, or a signal to send
 };
-Child run(const Run &spec);
-
-// Whether the main thread of pid is blocked reading its standard input.
-bool readingInput(pid_t pid);
-// Number of threads of pid.
+Child run(const Command &command);
+bool readingInput(pid_t pid);  // its main thread is blocked reading standard input
 int threadCount(pid_t pid);
-// Standard output of a shell command given input: the openssl and iconv oracles.
+// Standard output of a shell command (the openssl and iconv oracles).
 std::string shell(const std::string &command, const std::string &input = "");
+// What writer wrote to the stream it was given.
+std::string written(const std::function<void(FILE *)> &writer);
+
+// The backend's end of the CUPS side channel, its replies queued ahead: each
+// request reads the next one. Messages keep their bounds (SOCK_SEQPACKET).
+class SideChannel {
+public:
+  SideChannel();
+  ~SideChannel();
+  int filterEnd() const { return ends_[0]; }  // above 9: may be dup2'ed onto 4 here
+  void reply(int command, int status, const std::string &data);
+  // {command, data} of the requests since the last call; SNMP: the identifier.
+  std::vector<std::pair<int, std::string>> requests();
+
+private:
+  int ends_[2];
+};
+
+// The job the filter writes: UEL, job name and user name, settings, the
+// switch to PDF, data, UEL and end of job.
+std::string pjlJob(const std::string &title, const std::string &user, const std::string &settings,
+                   const std::string &data);
 
 // Compare text with fixtures/golden/<name>, both normalised: 12-digit time
 // stamps read YYYYMMDDhhmm, marking times YYYY/MM/DD hh:mm, /HostName values
 // (HOST), ESC%-12345X <UEL>. ARVEX_GOLDEN_UPDATE=1 writes the normalised
-// text into the file instead, for review.
+// text to the file instead, for review.
 std::string normalised(std::string text);
 void expectGolden(const std::string &name, const std::string &text);
 
