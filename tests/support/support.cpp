@@ -45,10 +45,7 @@ TempFile::TempFile(const std::string &content)
   close(fd);
 }
 
-TempFile::~TempFile()
-{
-  unlink(path_.c_str());
-}
+TempFile::~TempFile() { unlink(path_.c_str()); }
 
 static std::string edited(const std::string &text, const PpdEdits &edits)
 {
@@ -70,15 +67,20 @@ static std::string edited(const std::string &text, const PpdEdits &edits)
 }
 
 EditedPpd::EditedPpd(const std::string &name, const PpdEdits &edits)
-    : TempFile(edited(readFile(fixture("ppd/" + name)), edits))
+    : TempFile(edited(readFile(fixture("ppd/" + name)), edits)) {}
+
+static std::vector<char *> pointers(std::vector<std::string> &texts)
 {
+  std::vector<char *> list;
+  for (auto &text : texts)
+    list.push_back(text.data());
+  list.push_back(nullptr);
+  return list;
 }
 
-TestJob::TestJob(const JobSpec &spec) : args_{"arvex-pdf-filter", "42", spec.user, spec.title, spec.copies, spec.options}
+TestJob::TestJob(const JobSpec &spec)
+    : args_{"arvex-pdf-filter", "42", spec.user, spec.title, spec.copies, spec.options}, argv_(pointers(args_))
 {
-  for (auto &arg : args_)
-    argv_.push_back(arg.data());
-  argv_.push_back(nullptr);
   const std::string ppd = spec.ppd.empty() || spec.ppd[0] == '/' ? spec.ppd : fixture("ppd/" + spec.ppd);
   job_.reset(CreateJobInfoWithPPD(static_cast<int>(args_.size()), argv_.data(), ppd.empty() ? nullptr : ppd.c_str()));
   if (!job_ || (!ppd.empty() && !job_->ppd))
@@ -102,15 +104,6 @@ bool GuardedBuffer::intact() const
   const bool guarded = std::string(guard, kGuardSize) == std::string(kGuardSize, '#');
   ASAN_POISON_MEMORY_REGION(guard, kGuardSize);
   return guarded && text().size() < buf_.capacity && buf_.cursor == buf_.start + text().size();
-}
-
-static std::vector<char *> pointers(std::vector<std::string> &texts)
-{
-  std::vector<char *> list;
-  for (auto &text : texts)
-    list.push_back(text.data());
-  list.push_back(nullptr);
-  return list;
 }
 
 static void drop(int &fd)

@@ -1,6 +1,6 @@
-// What the tests share, one of each: fixture paths and temporary files, an
-// edited PPD, the filter's job record, a guarded InsertBuffer, a child
-// process runner, a scripted side channel, the PJL frame and golden files.
+// What the tests share, one of each: fixtures and temporary files, an edited
+// PPD, the filter's job record, a guarded InsertBuffer, a child process
+// runner, a scripted side channel, the PJL frame and golden files.
 #ifndef ARVEX_TEST_H
 #define ARVEX_TEST_H
 
@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace arvex::test {
@@ -44,10 +43,10 @@ struct EditedPpd : TempFile {
   EditedPpd(const std::string &name, const PpdEdits &edits);
 };
 
-// The job record of the filter's argv {"arvex-pdf-filter", "42", user,
-// title, copies, options}: CreateJobInfoWithPPD, then markJobPPD (which,
-// as the filter, marks nothing without options). ppd: a name under
-// fixtures/ppd/, an absolute path, or "" for none. err_no is 0 afterwards.
+// The record of the filter's argv {"arvex-pdf-filter", "42", user, title,
+// copies, options}: CreateJobInfoWithPPD, then markJobPPD (which, as the
+// filter, marks nothing without options). ppd: a name in fixtures/ppd/, an
+// absolute path or "" for none. err_no is 0 afterwards.
 struct JobSpec {
   std::string ppd{}, options{}, user = "alice", title = "Report", copies = "1";
 };
@@ -63,8 +62,8 @@ private:
   std::unique_ptr<JobInfo, void (*)(JobInfo *)> job_{nullptr, DisposeJobInfo};
 };
 
-// An InsertBuffer over capacity zero-filled heap bytes, followed by a guard
-// that AddressSanitizer builds poison. intact(): guard untouched, text
+// An InsertBuffer over capacity zero-filled heap bytes and a guard behind
+// them, poisoned for AddressSanitizer. intact(): guard untouched, text
 // terminated inside the capacity, cursor on the terminator.
 class GuardedBuffer {
 public:
@@ -101,35 +100,32 @@ struct Command {
 Child run(const Command &command);
 bool readingInput(pid_t pid);  // its main thread is blocked reading standard input
 int threadCount(pid_t pid);
-// Standard output of a shell command (the openssl and iconv oracles).
-std::string shell(const std::string &command, const std::string &input = "");
-// What writer wrote to the stream it was given.
-std::string written(const std::function<void(FILE *)> &writer);
+std::string shell(const std::string &command, const std::string &input = "");  // its standard output
+std::string written(const std::function<void(FILE *)> &writer);                // what writer wrote to its stream
 
-// The backend's end of the CUPS side channel, its replies queued ahead: each
-// request reads the next one. Messages keep their bounds (SOCK_SEQPACKET).
+// The backend's end of the CUPS side channel with its replies queued ahead:
+// each request reads the next. Messages keep their bounds (SOCK_SEQPACKET).
 class SideChannel {
 public:
   SideChannel();
   ~SideChannel();
-  int filterEnd() const { return ends_[0]; }  // above 9: may be dup2'ed onto 4 here
+  int filterEnd() const { return ends_[0]; }  // above 9, so it may be dup2'ed onto 4 here
   void reply(int command, int status, const std::string &data);
-  // {command, data} of the requests since the last call; SNMP: the identifier.
-  std::vector<std::pair<int, std::string>> requests();
+  std::vector<std::pair<int, std::string>> requests();  // {command, data} since the last call; SNMP: the identifier
 
 private:
   int ends_[2];
 };
 
-// The job the filter writes: UEL, job name and user name, settings, the
-// switch to PDF, data, UEL and end of job.
+// The job the filter writes: UEL, job name, user name, settings, the switch
+// to PDF, data, UEL and end of job.
 std::string pjlJob(const std::string &title, const std::string &user, const std::string &settings,
                    const std::string &data);
 
 // Compare text with fixtures/golden/<name>, both normalised: 12-digit time
 // stamps read YYYYMMDDhhmm, marking times YYYY/MM/DD hh:mm, /HostName values
-// (HOST), ESC%-12345X <UEL>. ARVEX_GOLDEN_UPDATE=1 writes the normalised
-// text to the file instead, for review.
+// (HOST), ESC%-12345X <UEL>. ARVEX_GOLDEN_UPDATE=1 writes the normalised text
+// to the file instead, for review.
 std::string normalised(std::string text);
 void expectGolden(const std::string &name, const std::string &text);
 
