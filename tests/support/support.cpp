@@ -137,6 +137,7 @@ Child run(const Command &command)
     dup2(err[1], 2);
     if (command.sideChannel >= 0)
       dup2(command.sideChannel, 4);
+    signal(SIGPIPE, SIG_DFL);  // as the scheduler starts a filter
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
