@@ -206,8 +206,11 @@ TEST(JobControl, Readers)
       {kMono, BN "Color=Red", numbering, "false|1|1|0|1"}, {kOdd, "AXStartNumber=Custom.500", numbering, "false|1|1|0|1"},
   };
   expectReaders(cases);
-  EXPECT_EQ(isValidUserID("a-b.c/:_", 1, 8, 1) * 2 + isValidUserID("ab\xc3\xa9", 0, 8, 1) + isValidUserID(nullptr, 0, 8, 1) +
-                isValidPassword(nullptr) + isValidUserCode(nullptr) + isValidFileName(nullptr), 2);
+  // Validators: empty texts, the extended characters, bytes outside ASCII, no text at all.
+  EXPECT_EQ(shown(isValidUserID("", 0, 8, 0), isValidUserID("", 1, 8, 0), isValidUserCode(""), isValidPassword(""),
+                  isValidFileName(""), isValidUserID("a-b.c/:_", 1, 8, 1), isValidUserID("ab\xc3\xa9", 0, 8, 1),
+                  isValidUserID(nullptr, 0, 8, 1), isValidUserCode(nullptr), isValidPassword(nullptr), isValidFileName(nullptr)),
+            "1|0|1|0|1|1|0|0|0|0|0");
 
   // The time stamp is the local time of the zone the job set.
   setenv("TZ", "XYZ-11", 1);

@@ -2,6 +2,7 @@
 // NFC (against Python's unicodedata) and the two fragments.
 
 #include <arvex/marking.h>
+#include <arvex/numbering.h>
 #include <arvex/unicode.h>
 
 #include <cstdlib>
@@ -73,7 +74,7 @@ TEST(Marking, Settings)
       {mono.path().c_str(), "AXColor=Magenta " PS "CCPColor=Magenta", codes, "0|2|3|0|0|3|0"},
       {lower.path().c_str(), "AXColor=Cyan", codes, "0|1|3|0|0|3|0"},
       {kSettings, "AXEffects=BackgroundOnly", texts, "1|3|0|0|70|30|70"},
-      {"", PS "CCPEffect='Background Only'", texts, "1|3|0|0|70|30|70"},
+      {"", PS "CCPEffect='Background Only'", texts, "1|3|0|0|70|30|70"}, {kSettings, "AXEffects=TextOnly " PS "CCPEffect=Off", texts, "0|0|0|0|70|30|70"},
       {kSettings, "AXSize=40 AXAngel=0 AXLineSpace=50", texts, "0|0|0|0|40|0|50"},
       {kSettings, "AXSize=Custom.1000 AXAngel=Custom.-5 AXLineSpace=Custom.7", texts, "0|0|0|0|100|-5|7"},
       {kSettings, "AXAngel=Custom.-45", texts, "0|0|0|0|70|-45|70"},
@@ -89,6 +90,7 @@ TEST(Marking, Settings)
       {"jobcontrol-bare.ppd", "x=y", ARVEX_READ(getPPDCCPFont(job)), "(null)"},
       {"", "x=y", ARVEX_READ(getPPDCCPFont(job)), "(null)"},
       {kSettings, TYPE("LoginUserName") "AXTypeText=JobTime", ARVEX_READ(getCCPTextType(job)), "0"},
+      {kSettings, "AXTypeText=LoginUserNameJobNameTime", ARVEX_READ(getCCPTextType(job)), "7"},
       // The marking text; the flag says whether the PPD or the job record gave part of it.
       {kSettings, CT "101102103", markingText, "0|\\101\\102\\103"},
       {kSettings, CT R"(\\101\\102\\103)", markingText, "0|\\101\\102\\103"},
@@ -124,19 +126,14 @@ TEST(Marking, Settings)
       {"", "x=y", markingText, "0|"},
   };
   expectReaders(cases);
+  char one[1] = {'x'};  // emptied even when nothing fits
+  InsertBuffer tiny{one, 1, one};
+  EXPECT_EQ(getCCPCustomText(TestJob({kSettings, CT "101"}).get(), &tiny), 0);
+  EXPECT_EQ(one[0], '\0');
   setenv("SOFTWARE", "CUPS/2.0", 1);
   EXPECT_EQ(markingText(TestJob({kDom, cafe + CC("Prevention Copy Pattern")}).get()), "1|" + copy);
   unsetenv("SOFTWARE");
 
-  const char *textTypes[][2] = {{"User Defined", "UserText"}, {"Login User Name", "LoginUserName"},
-      {"PrintJob Name", "JobName"}, {"PrintJob Time", "JobTime"}, {"Login User Name + PrintJob Name", "LoginUserNameJobName"},
-      {"Login User Name + PrintJob Time", "LoginUserNameJobTime"}, {"PrintJob Name + PrintJob Time", "JobNameTime"},
-      {"Login User Name + PrintJob Name + PrintJob Time", "LoginUserNameJobNameTime"}};
-  for (int code = 0; code < 8; ++code) {
-    EXPECT_EQ(getCCPTextType(TestJob({kSettings, "AXTypeText=" + std::string(textTypes[code][1])}).get()), code);
-    EXPECT_EQ(getCCPTextType(TestJob({kSettings, PS "CCPTextType='" + std::string(textTypes[code][0]) +
-                                                      "' AXTypeText=JobTime"}).get()), code);
-  }
   for (const auto &[zone, offset] : {std::pair{"XYZ-13:45", 49500}, {"XYZ+11:30", -41400}}) {
     setenv("TZ", zone, 1);
     tzset();
@@ -148,6 +145,37 @@ TEST(Marking, Settings)
   unsetenv("TZ");
   tzset();
   EXPECT_EQ(getCCPCurrentTime(nullptr), -1);
+}
+
+// Every word of the print dialog for each setting, in the order of their codes.
+TEST(Marking, DialogWords)
+{
+  const struct {
+    int (*read)(const JobInfo *);
+    std::string key;
+    std::vector<const char *> words;
+    int first = 0;
+    const char *ppd = "";
+  } settings[] = {
+      {getCopyControlType, "CCPCopyControlType", {"Off", "Copy Guard", "Prevention Copy Pattern"}},
+      {getCCPColor, "CCPColor", {"Black", "Cyan", "Magenta"}},
+      {getCCPDensity, "CCPDensity", {"Very Light", "Light", "Middle", "Dark", "Very Dark"}, 1},
+      {getCCPMaskPattern, "CCPMaskType", {"None", "Wave Crest", "Mesh", "Lattice1", "Lattice2", "Interlocking Circles",
+                                          "Shokkoh", "Matsukawabishi", "Scale", "Higaki", "Hexagonal"}},
+      {getCCPPosition, "CCPPosition", {"Top Left", "Center Top", "Top Right", "Center", "Bottom Left", "Center Bottom",
+                                       "Bottom Right"}},
+      {getCCPRepeat, "CCPRepeat", {"Off", "Repeat", "Repeat and Rotate carriage return"}},
+      {getCCPTextType, "CCPTextType", {"User Defined", "Login User Name", "PrintJob Name", "PrintJob Time",
+                                       "Login User Name + PrintJob Name", "Login User Name + PrintJob Time",
+                                       "PrintJob Name + PrintJob Time", "Login User Name + PrintJob Name + PrintJob Time"}},
+      {BnGetSize, "BackgroundNumbering.Size", {"Small", "Normal", "Large"}},
+      {BnGetDensity, "BackgroundNumbering.Density", {"Light", "Normal", "Dark", "VeryDark"}},
+      {BnGetColor, "BackgroundNumbering.Color", {"Black", "Cyan", "Magenta", "Yellow", "Red", "Green", "Blue"}, 0,
+       "jobcontrol-colour.ppd"},
+  };
+  for (const auto &s : settings)
+    for (size_t i = 0; i < s.words.size(); ++i)
+      EXPECT_EQ(s.read(TestJob({s.ppd, PS + s.key + "='" + s.words[i] + "'"}).get()), s.first + int(i)) << s.words[i];
 }
 
 #define HEISEI "*Font HeiseiMin-W3-H: JIS \"(003.000)\" JIS ROM\n"
@@ -250,8 +278,8 @@ TEST(Marking, Nfc)
   padded.resize(1024, '\0');
   EXPECT_EQ(convertUTF8MACtoUTF8(1024, padded.data(), out.data(), out.size()), 1);
   EXPECT_EQ(out, "\\303\\251" + std::string(1012, '\0') + "ZZZZ");
-  EXPECT_EQ(convertUTF8MACtoUTF8(0, "x", out.data(), 4) * 4 + convertUTF8MACtoUTF8(1, nullptr, out.data(), 4) * 2 +
-                convertUTF8MACtoUTF8(1, "x", nullptr, 4), 1);
+  EXPECT_EQ(shown(convertUTF8MACtoUTF8(0, "x", out.data(), 4), convertUTF8MACtoUTF8(1, nullptr, out.data(), 4),
+                  convertUTF8MACtoUTF8(1, "x", nullptr, 4)), "1|-1|-1");
   // Latin, Greek, Hangul jamo, kana with both sound marks, Angstrom and Kelvin
   // signs, stacked marks and an exclusion, all in the BMP.
   const std::string text = "Ame\xcc\x81lie \xce\xb1\xcc\x81 \xe1\x84\x80\xe1\x85\xa1\xe1\x86\xa8 \xe3\x81\x8b\xe3\x82"
@@ -273,8 +301,8 @@ TEST(Marking, Nfc)
   EXPECT_EQ(std::vector<int>({units[0], units[1]}), std::vector<int>({0x0915, 0x093C}));
   EXPECT_EQ(normalizeUnicode(lone, sizeof(lone), units, 8, &bytes), -1);
   EXPECT_EQ(normalizeUnicode(pair, sizeof(pair), units, 8, &bytes), 1);
-  EXPECT_EQ(normalizeUnicode(nullptr, 2, units, 8, &bytes) + normalizeUnicode(pair, 4, nullptr, 8, &bytes) +
-                normalizeUnicode(pair, -2, units, 8, &bytes) + normalizeUnicode(pair, 4, units, -2, &bytes), -4);
+  EXPECT_EQ(shown(normalizeUnicode(nullptr, 2, units, 8, &bytes), normalizeUnicode(pair, 4, nullptr, 8, &bytes),
+                  normalizeUnicode(pair, -2, units, 8, &bytes), normalizeUnicode(pair, 4, units, -2, &bytes)), "-1|-1|-1|-1");
 }
 
 TEST(Marking, NfcPieces)
@@ -285,18 +313,18 @@ TEST(Marking, NfcPieces)
     EXPECT_EQ(std::string(utf8, convertUtf16ToUtf8(utf8, unit)), expected);
     EXPECT_EQ(convertUtf8toUtf16(reinterpret_cast<const unsigned char *>(expected.data()), int(expected.size())), unit);
   }
-  EXPECT_EQ(convertUtf16ToUtf8(nullptr, 0x41) + convertUtf8toUtf16(nullptr, 1), 0);
+  EXPECT_EQ(shown(convertUtf16ToUtf8(nullptr, 0x41), convertUtf8toUtf16(nullptr, 1)), "0|0");
   char octal[4] = "000", small[4] = "000";
-  EXPECT_EQ(convertOctalNotation(0xC3, octal) * 10 + convertOctalNotation(8, small), 32);
+  EXPECT_EQ(shown(convertOctalNotation(0xC3, octal), convertOctalNotation(8, small)), "3|2");
   EXPECT_EQ(std::string(octal) + small, "303010");
-  EXPECT_EQ(convertOctalNotation(0, octal) + convertOctalNotation(1, nullptr), -1);
-  EXPECT_EQ(isUTF8ConvertTarget("\\101", 1) * 4 + isUTF8ConvertTarget("\\181", 1) * 2 + isUTF8ConvertTarget("\\10", 1), 4);
+  EXPECT_EQ(shown(convertOctalNotation(0, octal), convertOctalNotation(1, nullptr)), "0|-1");
+  EXPECT_EQ(shown(isUTF8ConvertTarget("\\101", 1), isUTF8ConvertTarget("\\181", 1), isUTF8ConvertTarget("\\10", 1)), "1|0|0");
 
   char buf[32] = "(x)\\145\\314\\201", absent[] = "no marker", atEnd[] = "ab", longer[] = "=\\340\\245\\230";
   int end = -1;
   EXPECT_EQ(encodeNFC("\\", buf, static_cast<int>(std::strlen(buf)), &end), 1);
   EXPECT_EQ(std::string(buf) + " " + shown(end), "(x)\\303\\251 11");
-  EXPECT_EQ(encodeNFC("#", absent, 9, &end) + encodeNFC("b", atEnd, 2, &end) + encodeNFC("abc", atEnd, 2, &end), 0);
+  EXPECT_EQ(shown(encodeNFC("#", absent, 9, &end), encodeNFC("b", atEnd, 2, &end), encodeNFC("abc", atEnd, 2, &end)), "0|0|0");
   EXPECT_EQ(encodeNFC("=", longer, static_cast<int>(std::strlen(longer)), &end), 0);
   EXPECT_STREQ(longer, "=\\340\\245\\230");
 }
