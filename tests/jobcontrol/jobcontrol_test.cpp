@@ -111,7 +111,7 @@ TEST(JobControl, Fragments)
 // Missing arguments, and a block cut to the capacity: its front, terminated.
 TEST(JobControl, Bounds)
 {
-  const TestJob job({kColour, "x=y"}), bare({kBare});
+  const TestJob job({kColour, "x=y"}), bare({kBare}), identified({kColour, ID});
   GuardedBuffer out(64), whole(8192);
   for (auto entry : {getInsertString, getInsertComment, getInsertCommentOfTargetDevice})
     for (auto [record, buffer] : {std::pair<const JobInfo *, InsertBuffer *>{nullptr, out.get()}, {job.get(), nullptr}}) {
@@ -119,6 +119,11 @@ TEST(JobControl, Bounds)
       const int result = entry(record, buffer, "", 0);
       EXPECT_EQ(result * 10 + err_no, 11);
     }
+  for (Writer write : {getInsertStringForNormalPrint, getInsertStringForLockedPrint, getInsertStringForSamplePrint,
+                       getInsertStringForDocumentServerPrint, getInsertStringForPausedPrint, getInsertStringForSavedPrint,
+                       getInsertStringForSav2Print})
+    EXPECT_EQ(shown(write(nullptr, out.get(), "\n"), write(identified.get(), nullptr, "\n"),
+                    write(identified.get(), out.get(), nullptr)), "1|1|1");
   EXPECT_EQ(getInsertStringForFolderNumber(job.get(), out.get(), nullptr), 1);
   for (int missing = 0; missing < 6; ++missing)  // each argument in turn
     EXPECT_EQ(insertStringFromPPDCommand(missing == 0 ? nullptr : job.get(), missing == 1 ? nullptr : out.get(),
@@ -170,9 +175,9 @@ TEST(JobControl, Readers)
       {kColour, "AXJobType=StoreandPrint", switches, "7|7|0|1|0"}, {kColour, "", switches, "1|1|0|1|0"},
       {kOdd, "", switches, "1|1|0|1|0"}, {kMono, PS "11AEnableSpecifyTime=TRUE", switches, "1|1|0|0|1"},
       {kColour, "x=y", identity, "|||||0|0000"}, {kBare, "x=y", identity, "(null)|||||0|0000"},
-      {kColour, "AXUserId=Custom.u042 AXUserCode=Custom.00000001 AXPassword=Custom.0000 AXFileName=Custom.abcdefghijklmn0p "
+      {kColour, "AXUserId=Custom.u042 AXUserCode=Custom.09000001 AXPassword=Custom.0900 AXFileName=Custom.AZaz09bcdefghijk "
        "AXFolderPassword=Custom.97531 AXFolderNumber=Custom.12 AXTimeHour=Custom.9 AXTimeMin=Custom.5", identity,
-       "u042|00000001|0000|abcdefghijklmn0p|97531|12|0905"},
+       "u042|09000001|0900|AZaz09bcdefghijk|97531|12|0905"},
       {kColour, "AXUserId=Custom.abcdefghi AXUserCode=Custom.123456789 AXPassword=Custom.123 AXFileName=Custom."
        "abcdefghijklmnopq AXFolderPassword=Custom.123456789 AXFolderNumber=Custom.1234 AXTimeHour=Custom.23 "
        "AXTimeMin=Custom.59", identity, "|||||123|2359"},
@@ -253,9 +258,10 @@ TEST(JobControl, PreviewCommand)
       {{"--frobnicate", "42", "alice", "t", "1", ""}, "", 2, "", usage},
       {{"42", "alice", "t", "1", "", "/nonexistent/job.ps"}, "", 2, "", usage},
       {{"--ppd"}, "", 2, "", usage}, {{"--login-comment"}, "", 2, "", usage},
+      {{"-", "alice", "t", "1", ""}, "", 0, BARE "copy-control-off", absent},
   };
   for (const auto &c : cases) {
-    Command command{{built("arvex-jobcontrol")}, {c.ppd.empty() ? "PPD" : "PPD=" + c.ppd}, "x\r\ninput\r\n"};
+    Command command{{built("arvex-jobcontrol")}, {c.ppd.empty() ? "PPD" : "PPD=" + c.ppd}, "%!PS\r\n%%"};
     command.argv.insert(command.argv.end(), c.args.begin(), c.args.end());
     const Child child = run(command);
     const std::string out = normalised(expectedText(c.out, c.lf));
@@ -264,6 +270,8 @@ TEST(JobControl, PreviewCommand)
         << c.args[0] << ":\n" << child.out;
     EXPECT_NE(child.err.find(c.err), std::string::npos) << child.err;
   }
+  // An output that can't be written.
+  EXPECT_EQ(shell(built("arvex-jobcontrol") + " 42 alice t 1 '' </dev/null >/dev/full 2>&1; echo $?"), "2\n");
 }
 
 }  // namespace
