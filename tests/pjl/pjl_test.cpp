@@ -257,7 +257,8 @@ TEST_F(Pjl, OptionPassWithItsBlocks)
   EXPECT_STREQ(small, "@PJL SE");
   EXPECT_EQ(getPJLOptionCommand(nullptr, "Collate", "1", small, sizeof(small)), 0u);  // no job, or no PJL: the empty text
   EXPECT_STREQ(small, "");
-  EXPECT_EQ(getPJLOptionCommand(job.get(), "AXSmoothing", "1", nullptr, 0) + getPJLOptionCommand(job.get(), "None", "1", small, 8), 0u);
+  EXPECT_EQ(getPJLOptionCommand(job.get(), "AXSmoothing", "1", nullptr, 0) + getPJLOptionCommand(job.get(), "None", "1", small, 8),
+            0u);
   TestJob failing({.ppd = "pjl-userauth.ppd", .options = kAllFromJob});
   FILE *full = std::fopen("/dev/full", "w");
   setvbuf(full, nullptr, _IONBF, 0);

@@ -169,31 +169,30 @@ TEST(ReportThread, InTheFilterStoppedWhereverItWaits)
   const EditedPpd noColour("supply-color.ppd", {{"*ColorDevice:", ""}});
   const std::string colour = fixture("ppd/supply-color.ppd"), transcript = readFile(fixture("golden/supply/snmp-colour.txt"));
   const std::string reported = transcript.substr(9, transcript.find("status", 9) - 9);  // the first cycle's lines
-  // {PPD, device URI, replies, when to act once the data is read (L: levels reported, R: a request waits, A: no
-  // reporting thread), the action, exit status, standard output and error, requests}
+  // {PPD, device URI, replies, when to act once the data is read (E: the expected standard error is written, R: a
+  // request waits, A: alone, no reporting thread), the action, exit status, standard output and error, requests}
   const std::tuple<std::string, const char *, const char *, char, int, int, std::string, std::string, const char *> cases[] = {
-      {hourly.path(), kSocket, "v:80|v:60|v:40|v:20", 'L', kReleaseInput, 0, job, reported, "L1 L2 L3 L4"},
-      {levelsOnly.path(), kSocket, "v!4|v:80|v:60|v:40|v:20", 'L', kReleaseInput, 0, job, kFailed + "4\n" + reported,
+      {hourly.path(), kSocket, "v:80|v:60|v:40|v:20", 'E', kReleaseInput, 0, job, reported, "L1 L2 L3 L4"},
+      {levelsOnly.path(), kSocket, "v!4|v:80|v:60|v:40|v:20", 'E', kReleaseInput, 0, job, kFailed + "4\n" + reported,
        "L1 L1 L2 L3 L4"},  // a failed cycle, retried
       // A request that timed out would write a "DEBUG:" line.
       {colour, kSocket, "", 'R', kReleaseInput, 0, job, "", "L1"}, {colour, kSocket, "", 'R', SIGTERM, 1, header, "", "L1"},
-      {colour, kSocket, "v!7", 'A', kReleaseInput, 0, job, kFailed + "7\n", "L1"},  // ended by itself
+      {colour, kSocket, "v!7", 'E', kReleaseInput, 0, job, kFailed + "7\n", "L1"},  // ended by itself
       {colour, nullptr, "", 'A', kReleaseInput, 0, job, "", ""},
       {noColour.path(), kSocket, "", 'A', kReleaseInput, 0, job, "", ""}};
   for (const auto &[ppd, uri, replies, when, action, exitCode, out, err, requests] : cases) {
     SideChannel channel;
     queue(channel, replies);
     std::string asking;
+    const auto watch = [&, when = when, action = action, &expected = err](const Child &child) {
+      asking = asked(channel, asking);
+      const bool ready = when == 'E' ? child.err == expected : when == 'R' ? !asking.empty() : threadCount(child.pid) == 1;
+      return child.inputDrained && readingInput(child.pid) && ready ? action : 0;
+    };
     const Child r = run({.argv = {built("arvex-pdf-filter"), "42", "alice", "Report", "1", "PageSize=A4"},
-                         .env = {"PPD=" + ppd, uri ? "DEVICE_URI="s + uri : "DEVICE_URI"},
-                         .input = "%PDF-1.4 data", .holdInput = true, .sideChannel = channel.filterEnd(),
-                         .timeLimit = std::chrono::seconds(20), .watch = [&](const Child &child) {
-                           asking = asked(channel, asking);
-                           const bool ready = when == 'L'   ? child.err.find("levels") != std::string::npos
-                                              : when == 'R' ? !asking.empty()
-                                                            : threadCount(child.pid) == 1;
-                           return child.inputDrained && readingInput(child.pid) && ready ? action : 0;
-                         }});
+                         .env = {"PPD=" + ppd, uri ? "DEVICE_URI="s + uri : "DEVICE_URI"}, .input = "%PDF-1.4 data",
+                         .holdInput = true, .sideChannel = channel.filterEnd(), .timeLimit = std::chrono::seconds(20),
+                         .watch = watch});
     EXPECT_FALSE(r.timedOut) << requests;
     EXPECT_EQ(std::tuple(r.exitCode, r.out, r.err, asking), std::tuple(exitCode, out, err, requests));
   }
