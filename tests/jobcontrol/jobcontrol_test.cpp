@@ -79,6 +79,7 @@ TEST(JobControl, Fragments)
        "=<</BannerSlot 1>> setpagedevice\n<</BannerMedia (Auto)>> setpagedevice\n<</BannerPage true>> setpagedevice\n", 0, 6},
       {getInsertStringForBannerPage, kColour, "AXBannerPageMediaType=Plain", "=<</BannerSlot 0>> setpagedevice\n", 1, 6},
       {getInsertStringForBannerPage, kMono, "", "", 1, 6},
+      {getInsertStringForDrvMode, kColour, "x=y", "driver-mode-0"},
       {kBlock, "", "", BARE "copy-control-off", 0, 6, "\r"},
       {kBlock, kOdd, "", BARE "copy-control-off", 0, 6},
       {kBlock, kMono, BALANCE, BARE "colour-balance-monochrome copy-control-off driver-mode-1", 0, 6},

@@ -301,6 +301,8 @@ TEST(Marking, Nfc)
   EXPECT_EQ(std::vector<int>({units[0], units[1]}), std::vector<int>({0x0915, 0x093C}));
   EXPECT_EQ(normalizeUnicode(lone, sizeof(lone), units, 8, &bytes), -1);
   EXPECT_EQ(normalizeUnicode(pair, sizeof(pair), units, 8, &bytes), 1);
+  EXPECT_EQ(normalizeUnicode(pair, 0, units, 8, &bytes), 1);  // nothing to compose
+  EXPECT_EQ(bytes, 0);
   EXPECT_EQ(shown(normalizeUnicode(nullptr, 2, units, 8, &bytes), normalizeUnicode(pair, 4, nullptr, 8, &bytes),
                   normalizeUnicode(pair, -2, units, 8, &bytes), normalizeUnicode(pair, 4, units, -2, &bytes)), "-1|-1|-1|-1");
 }
