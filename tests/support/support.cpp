@@ -13,7 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+// GCC 12 warns about its own <regex> when optimising (its bug 105562).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <sstream>
 #include <stdexcept>
 #include <sys/ioctl.h>
