@@ -12,16 +12,16 @@
 #    exit while the thread waits on a backend that never answers (target: at
 #    most 50 ms), and, for comparison, while the thread sleeps between cycles.
 #
-# Needs the regular build (arvex-pdf-filter and tests/fake_backend). The
+# Needs the regular build (arvex-pdf-filter and bench/fake_backend). The
 # input is generated in /tmp and removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=$(cd "${1:-build}" && pwd)
 RUNS=${2:-7}
 FILTER="$BUILD_DIR/arvex-pdf-filter"
-BACKEND="$BUILD_DIR/tests/fake_backend"
+BACKEND="$BUILD_DIR/bench/fake_backend"
 for tool in "$FILTER" "$BACKEND"; do
-  [ -x "$tool" ] || { echo "missing $tool: build with tests enabled first" >&2; exit 1; }
+  [ -x "$tool" ] || { echo "missing $tool: build with benchmarks enabled first" >&2; exit 1; }
 done
 
 WORK=$(mktemp -d /tmp/arvex-bench-XXXXXX)

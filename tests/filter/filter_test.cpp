@@ -1,0 +1,110 @@
+// The filter as CUPS runs it: the PJL frame, the data copied unchanged, the
+// failure paths and SIGTERM.
+
+#include <arvex/frame.h>
+
+#include "arvex/test.h"
+
+#include <csignal>
+#include <algorithm>
+#include <random>
+#include <tuple>
+
+namespace {
+
+using namespace arvex::test;
+
+const std::string kError = "ERROR: ERROR: error in CUPS Filter - : ";
+const size_t kTrailerSize = 18, kEnterSize = 26;  // ESC %-12345X@PJL EOJ LF; @PJL ENTER LANGUAGE = PDF LF
+
+std::string cut(const std::string &job, size_t n)
+{
+  return job.substr(0, job.size() - n);
+}
+
+std::string randomBytes(size_t size)
+{
+  std::string data(size, '\0');
+  std::generate(data.begin(), data.end(), std::mt19937(static_cast<unsigned>(size)));
+  return data;
+}
+
+Command filter(std::vector<std::string> args, std::string input = "", const std::string &ppd = "")
+{
+  args.insert(args.begin(), built("arvex-pdf-filter"));
+  return {args, {ppd.empty() ? "PPD" : "PPD=" + ppd, "DEVICE_URI", "LANG"}, std::move(input)};
+}
+
+TEST(JobHeader, TitleAndUserShareTheRoom)
+{
+  const std::string title = "a\x01\x7f\xff\xfe\"b\tc", user = "\xc3(\x80z";  // as they stand
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+      {title, user, title, user}, {std::string(100000, 't'), "user", std::string(972, 't'), "user"},  // 976 bytes in all
+      {std::string(5000, 't'), std::string(3000, 'u'), std::string(488, 't'), std::string(488, 'u')},
+      {"tt", std::string(3000, 'u'), "tt", std::string(974, 'u')}};
+  for (const auto &[title, user, expectedTitle, expectedUser] : cases) {
+    TestJob job({.user = user, .title = title});
+    const std::string header = written([&](FILE *out) { getInsertStringForStartPJL(job.get(), out); });
+    EXPECT_EQ(header, cut(pjlJob(expectedTitle, expectedUser, "", ""), kEnterSize + kTrailerSize));
+  }
+  EXPECT_EQ(written([](FILE *out) { getInsertStringForStartPJL(nullptr, out); }), "");
+  EXPECT_TRUE(isInsertPJLValid());
+}
+
+TEST(FilterStream, DataIsCopiedUnchanged)
+{
+  for (size_t size : {size_t{0}, size_t{4095}, size_t{4096}, size_t{4097}, size_t{3 * 4096}, size_t{10} << 20}) {
+    const std::string data = randomBytes(size);
+    const Child r = run(filter({"1", "alice", "Report", "1", ""}, data));
+    EXPECT_EQ(r.exitCode, 0) << size;
+    EXPECT_TRUE(r.out == pjlJob("Report", "alice", "", data)) << "bytes differ for size " << size;
+    EXPECT_EQ(r.err, "");
+  }
+  const TempFile file(randomBytes(3 * 4096 + 17));
+  const Child r = run(filter({"1", "alice", "Report", "1", "", file.path()}, "standard input is not read"));
+  EXPECT_TRUE(r.out == pjlJob("Report", "alice", "", readFile(file.path())));
+  // The PJL settings of the PPD's marked choices, with their authentication blocks.
+  const Child settings = run(filter({"1", "alice", "Report", "1", "x=1"}, "pdf", fixture("ppd/pjl-userauth.ppd")));
+  EXPECT_EQ(settings.out, pjlJob("Report", "alice", readFile(fixture("golden/pjl/pass-userauth.txt")), "pdf"));
+  // PPDs that can't be read: the job goes through without settings.
+  const TempFile garbage(randomBytes(5000));
+  for (const std::string &ppd : {garbage.path(), std::string("/nonexistent.ppd")})
+    EXPECT_EQ(run(filter({"1", "u", "t", "2", "Duplex=DuplexNoTumble"}, "pdf", ppd)).out, pjlJob("t", "u", "", "pdf")) << ppd;
+}
+
+TEST(FilterFailure, OneMessageAndStatusOne)
+{
+  const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+      {{"1", "u", "t", "1"}, "", "Usage: arvex-pdf-filter job-id user title copies options [file]\n"},
+      {{"1", "u", "t", "1", "", "/nonexistent/job.pdf"}, "", kError + "No such file or directory\n"},
+      {{"1", "u", "t", "1", "", ""}, "", kError + "No such file or directory\n"},
+      {{"1", "u", "t", "1", "", "/"}, cut(pjlJob("t", "u", "", ""), kTrailerSize), kError + "Is a directory\n"}};
+  for (const auto &[args, out, err] : cases) {
+    const Child r = run(filter(args, "data"));
+    EXPECT_EQ(r.exitCode, 1) << err;
+    EXPECT_EQ(r.out, out) << err;
+    EXPECT_EQ(r.err, err);
+  }
+  // A reader that goes away: the failed write ends the job, SIGPIPE doesn't.
+  // User authentication being off has latched its code first.
+  Command closing = filter({"1", "u", "t", "1", "x=1"}, randomBytes(8 << 20), fixture("ppd/pjl-options.ppd"));
+  closing.closeOutputAfter = 300000;
+  const Child r = run(closing);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, kError + "Broken pipe\n");
+}
+
+TEST(FilterSignals, TermWhileWaitingForDataEndsWithoutTrailer)
+{
+  const std::string data = randomBytes(25 * 4096);  // whole blocks: none waits in the read
+  Command job = filter({"1", "u", "t", "1", ""}, data);
+  job.holdInput = true;
+  job.timeLimit = std::chrono::seconds(10);
+  job.watch = [](const Child &c) { return c.inputDrained && readingInput(c.pid) ? SIGTERM : 0; };
+  const Child r = run(job);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(r.out == cut(pjlJob("t", "u", "", data), kTrailerSize));
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// What the tests share, one of each: fixtures and temporary files, an edited
+// PPD, the filter's job record, a guarded InsertBuffer, a child process
+// runner, a scripted side channel, the PJL frame and golden files.
+#ifndef ARVEX_TEST_H
+#define ARVEX_TEST_H
+
+#include <arvex/buffer.h>
+#include <arvex/jobinfo.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace arvex::test {
+
+inline std::string fixture(const std::string &name) { return ARVEX_SOURCE_DIR "/fixtures/" + name; }
+inline std::string built(const std::string &name) { return ARVEX_BINARY_DIR "/" + name; }
+std::string readFile(const std::string &path);
+
+// A file holding content, removed with the object.
+class TempFile {
+public:
+  explicit TempFile(const std::string &content);
+  ~TempFile();
+  TempFile(const TempFile &) = delete;
+  const std::string &path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+// fixtures/ppd/<name> with each line that begins with an edit's first text
+// replaced by its second (several lines, or none when empty); an edit that
+// matches no line appends its second text.
+using PpdEdits = std::vector<std::pair<std::string, std::string>>;
+struct EditedPpd : TempFile {
+  EditedPpd(const std::string &name, const PpdEdits &edits);
+};
+
+// The record of the filter's argv {"arvex-pdf-filter", "42", user, title,
+// copies, options}: CreateJobInfoWithPPD, then markJobPPD (which, as the
+// filter, marks nothing without options). ppd: a name in fixtures/ppd/, an
+// absolute path or "" for none. err_no is 0 afterwards.
+struct JobSpec {
+  std::string ppd{}, options{}, user = "alice", title = "Report", copies = "1";
+};
+class TestJob {
+public:
+  explicit TestJob(const JobSpec &spec);
+  JobInfo *get() const { return job_.get(); }
+  char **argv() { return argv_.data(); }
+
+private:
+  std::vector<std::string> args_;
+  std::vector<char *> argv_;
+  std::unique_ptr<JobInfo, void (*)(JobInfo *)> job_{nullptr, DisposeJobInfo};
+};
+
+// An InsertBuffer over capacity zero-filled heap bytes and a guard behind
+// them, poisoned for AddressSanitizer. intact(): guard untouched, text
+// terminated inside the capacity, cursor on the terminator.
+class GuardedBuffer {
+public:
+  explicit GuardedBuffer(size_t capacity);
+  InsertBuffer *get() { return &buf_; }
+  std::string text() const { return std::string(buf_.start, strnlen(buf_.start, buf_.capacity)); }
+  bool intact() const;
+
+private:
+  std::unique_ptr<char[]> storage_;
+  InsertBuffer buf_;
+};
+
+// A child process as Command::watch sees it while it runs, and as run()
+// returns it.
+struct Child {
+  pid_t pid = 0;
+  std::string out, err;
+  bool inputDrained = false;      // held input: all sent, and read
+  int exitCode = -1, signal = 0;  // -1 after a signal; the signal
+  bool timedOut = false;          // killed at Command::timeLimit
+};
+inline constexpr int kReleaseInput = -1;
+struct Command {
+  std::vector<std::string> argv{};     // argv[0]: the program's path
+  std::vector<std::string> env{};      // changes to this environment: "NAME=value" sets, "NAME" removes
+  std::string input{};                 // standard input, closed once sent...
+  bool holdInput = false;              // ...or when watch returns kReleaseInput
+  int sideChannel = -1;                // handed to the child as descriptor 4
+  size_t closeOutputAfter = SIZE_MAX;  // bytes of standard output to read
+  std::chrono::milliseconds timeLimit{30000};
+  std::function<int(const Child &)> watch{};  // every few ms: 0, kReleaseInput, or a signal to send
+};
+Child run(const Command &command);
+bool readingInput(pid_t pid);  // its main thread is blocked reading standard input
+int threadCount(pid_t pid);
+std::string shell(const std::string &command, const std::string &input = "");  // its standard output
+std::string written(const std::function<void(FILE *)> &writer);                // what writer wrote to its stream
+
+// The backend's end of the CUPS side channel with its replies queued ahead:
+// each request reads the next. Messages keep their bounds (SOCK_SEQPACKET).
+class SideChannel {
+public:
+  SideChannel();
+  ~SideChannel();
+  int filterEnd() const { return ends_[0]; }  // above 9, so it may be dup2'ed onto 4 here
+  void reply(int command, int status, const std::string &data);
+  std::vector<std::pair<int, std::string>> requests();  // {command, data} since the last call; SNMP: the identifier
+
+private:
+  int ends_[2];
+};
+
+// The job the filter writes: UEL, job name, user name, settings, the switch
+// to PDF, data, UEL and end of job.
+std::string pjlJob(const std::string &title, const std::string &user, const std::string &settings,
+                   const std::string &data);
+
+// Compare text with fixtures/golden/<name>, both normalised: 12-digit time
+// stamps read YYYYMMDDhhmm, marking times YYYY/MM/DD hh:mm, /HostName values
+// (HOST), ESC%-12345X <UEL>. ARVEX_GOLDEN_UPDATE=1 writes the normalised text
+// to the file instead, for review.
+std::string normalised(std::string text);
+void expectGolden(const std::string &name, const std::string &text);
+
+}  // namespace arvex::test
+
+#endif
