@@ -1,0 +1,131 @@
+// Requests whose values can't go to the printer are refused with
+// client-error-attributes-or-values-not-supported before a job exists.
+//
+// PAPPL 1.3.1 has no hook to validate job attributes; the authorization
+// callback is the one place where the application sees a job-creating
+// request before PAPPL acts on it. A refused request is answered here; PAPPL
+// then meets a request with its document data already read (Print-Job) or
+// with an error status already set (Set-Printer-Attributes), or a copies
+// value of 0 (Create-Job, Validate-Job), and stops without a job or a second
+// answer. The job's own check when it prints (jobRequest) catches the values
+// that don't come through here: jobs submitted over the local domain socket
+// and defaults saved from the web form.
+//
+// With the callback set, PAPPL asks remote clients to upgrade to TLS before
+// authorizing them; they may then print, and only local clients administer
+// the printers, as PAPPL allows without an authentication service.
+
+#include "printer_app.h"
+
+#include <cstring>
+
+namespace arvex::app {
+
+namespace {
+
+// The operations that any client may ask of a printer.
+bool isPrintOperation(ipp_op_t op)
+{
+  switch (op) {
+  case IPP_OP_PRINT_JOB:
+  case IPP_OP_VALIDATE_JOB:
+  case IPP_OP_CREATE_JOB:
+  case IPP_OP_SEND_DOCUMENT:
+  case IPP_OP_CANCEL_JOB:
+  case IPP_OP_GET_JOB_ATTRIBUTES:
+  case IPP_OP_GET_JOBS:
+  case IPP_OP_CANCEL_MY_JOBS:
+  case IPP_OP_CLOSE_JOB:
+  case IPP_OP_CANCEL_CURRENT_JOB:
+  case IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS:
+  case IPP_OP_CREATE_JOB_SUBSCRIPTIONS:
+  case IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES:
+  case IPP_OP_GET_SUBSCRIPTIONS:
+  case IPP_OP_RENEW_SUBSCRIPTION:
+  case IPP_OP_CANCEL_SUBSCRIPTION:
+  case IPP_OP_GET_NOTIFICATIONS:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// Why a vendor attribute's value can't be used, or nullptr.
+const char *vendorProblem(ipp_attribute_t *attr, ipp_tag_t type)
+{
+  const ipp_tag_t tag = ippGetValueTag(attr);
+  const bool text = tag == IPP_TAG_TEXT || tag == IPP_TAG_TEXTLANG || tag == IPP_TAG_NAME;
+  if (ippGetCount(attr) != 1 || !(tag == type || (type == IPP_TAG_TEXT && text)))
+    return "has the wrong type";
+  if (tag == IPP_TAG_BOOLEAN)
+    return nullptr;
+  const char *value = ippGetString(attr, 0, nullptr);
+  if (std::strlen(value) > kMaxVendorText)
+    return "is too long";
+  return isPjlSafe(value) ? nullptr : "holds a control character or a double quote";
+}
+
+// The first attribute of the request that can't go to the printer, with
+// the reason.
+ipp_attribute_t *unusable(ipp_t *request, ipp_op_t op, std::string &why)
+{
+  const bool settings = op == IPP_OP_SET_PRINTER_ATTRIBUTES;
+  if (!settings) {
+    for (const char *name : {"job-name", "requesting-user-name"}) {
+      ipp_attribute_t *attr = ippFindAttribute(request, name, IPP_TAG_ZERO);
+      const char *value = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+      if (value && !isPjlSafe(value)) {
+        why = std::string(name) + " holds a control character or a double quote";
+        return attr;
+      }
+    }
+  }
+  for (int i = 0; i < kNumVendorAttributes; ++i) {
+    const std::string name = std::string(kVendorAttributes[i].name) + (settings ? "-default" : "");
+    ipp_attribute_t *attr = ippFindAttribute(request, name.c_str(), IPP_TAG_ZERO);
+    if (const char *problem = attr ? vendorProblem(attr, kVendorAttributes[i].type) : nullptr) {
+      why = name + " " + problem;
+      return attr;
+    }
+  }
+  return nullptr;
+}
+
+// Answer the request with the refusal and leave PAPPL nothing to do.
+void refuse(pappl_client_t *client, ipp_t *request, ipp_attribute_t *attr, const std::string &why)
+{
+  papplClientRespondIPP(client, IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES, "%s.", why.c_str());
+  // The attribute goes back without its value, which may be the very text
+  // that must not travel.
+  ippAddOutOfBand(papplClientGetResponse(client), IPP_TAG_UNSUPPORTED_GROUP, IPP_TAG_UNSUPPORTED_VALUE,
+                  ippGetName(attr));
+  http_t *http = papplClientGetHTTP(client);
+  char discard[8192];
+  while (httpRead2(http, discard, sizeof(discard)) > 0) {
+  }
+  ipp_t *response = papplClientGetResponse(client);
+  papplClientRespond(client, HTTP_STATUS_OK, nullptr, "application/ipp", 0, ippLength(response));
+  ippDeleteAttribute(request, ippFindAttribute(request, "copies", IPP_TAG_ZERO));
+  ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", 0);
+}
+
+}  // namespace
+
+http_status_t checkRequest(pappl_client_t *client, const char * /*group*/, gid_t /*groupId*/, void * /*context*/)
+{
+  ipp_t *request = papplClientGetRequest(client);
+  const ipp_op_t op = request ? ippGetOperation(request) : IPP_OP_CUPS_NONE;
+  std::string why;
+  if (op == IPP_OP_PRINT_JOB || op == IPP_OP_CREATE_JOB || op == IPP_OP_VALIDATE_JOB ||
+      op == IPP_OP_SET_PRINTER_ATTRIBUTES) {
+    if (ipp_attribute_t *attr = unusable(request, op, why)) {
+      refuse(client, request, attr, why);
+      return HTTP_STATUS_CONTINUE;
+    }
+  }
+  if (httpAddrLocalhost(httpGetAddress(papplClientGetHTTP(client))) || isPrintOperation(op))
+    return HTTP_STATUS_CONTINUE;
+  return HTTP_STATUS_FORBIDDEN;
+}
+
+}  // namespace arvex::app
