@@ -84,6 +84,7 @@ void describeModel(const Model &model, pappl_pr_driver_data_t *data)
   data->ppm = model.pagesPerMinute > 0 ? model.pagesPerMinute : 1;
   data->ppm_color = model.color ? data->ppm : 0;
   data->kind = PAPPL_KIND_DOCUMENT;
+  data->has_supplies = true;  // toner; the supplies page lists what the printer reports
   data->orient_default = IPP_ORIENT_PORTRAIT;
   data->quality_default = IPP_QUALITY_NORMAL;
   data->color_supported = model.color ? PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME
