@@ -18,6 +18,7 @@
 #include "printer_app.h"
 
 #include <cstring>
+#include <unistd.h>
 
 namespace arvex::app {
 
@@ -109,6 +110,29 @@ void refuse(pappl_client_t *client, ipp_t *request, ipp_attribute_t *attr, const
   ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", 0);
 }
 
+// PAPPL 1.3.1 starts a thread for the first pending job of a printer
+// without marking it; a second look for work before that thread runs (as
+// when another document arrives) starts the same job on a second thread,
+// and the two corrupt the server. A document that arrives while a printer's
+// next job is starting waits (at most two seconds) until it has started.
+void waitForJobStart(pappl_printer_t *printer)
+{
+  auto starting = [printer] {
+    int counts[2] = {0, 0};  // pending, processing
+    papplPrinterIterateActiveJobs(
+        printer,
+        [](pappl_job_t *job, void *data) {
+          const ipp_jstate_t state = papplJobGetState(job);
+          static_cast<int *>(data)[0] += state == IPP_JSTATE_PENDING;
+          static_cast<int *>(data)[1] += state == IPP_JSTATE_PROCESSING;
+        },
+        counts, 1, 0);
+    return counts[0] > 0 && counts[1] == 0 && papplPrinterGetState(printer) != IPP_PSTATE_STOPPED;
+  };
+  for (int i = 0; i < 200 && starting(); ++i)
+    usleep(10000);
+}
+
 }  // namespace
 
 http_status_t checkRequest(pappl_client_t *client, const char * /*group*/, gid_t /*groupId*/, void * /*context*/)
@@ -123,6 +147,8 @@ http_status_t checkRequest(pappl_client_t *client, const char * /*group*/, gid_t
       return HTTP_STATUS_CONTINUE;
     }
   }
+  if ((op == IPP_OP_PRINT_JOB || op == IPP_OP_SEND_DOCUMENT) && papplClientGetPrinter(client))
+    waitForJobStart(papplClientGetPrinter(client));
   if (httpAddrLocalhost(httpGetAddress(papplClientGetHTTP(client))) || isPrintOperation(op))
     return HTTP_STATUS_CONTINUE;
   return HTTP_STATUS_FORBIDDEN;

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The IPP conformance tests CUPS ships, against the Printer Application:
+# ipp-everywhere.test with PWG raster documents made by Ghostscript, and
+# ipp-1.1.test and ipp-2.0.test with PDF and JPEG documents. Every failure
+# must be one of conformance-failures.txt; every PDF built from raster opens
+# in pdfinfo.
+#   conformance.sh BUILD_DIR SOURCE_DIR
+source "$(dirname "$0")/lib.sh"
+
+app_start
+for printer in m4200 m4000; do
+  sink_start "$DIR/$printer.prn"
+  add_printer "$printer" "arvex-$printer" "$SINK_PORT"
+done
+
+# idle PRINTER: wait until the printer has no job left to print.
+idle() {
+  wait_for 60 bash -c "! ipptool -t -d which=not-completed '$(printer_uri "$1")' '$DATA/get-jobs.test' | grep -q 'job-id ('" ||
+    fail "$1 still has jobs"
+}
+
+# The documents the test files name, relative to where they lie.
+cd "$DIR"
+cp /usr/share/cups/ipptool/{ipp-everywhere,ipp-1.1,ipp-2.0}.test .
+PAGE="$BUILD_DIR/testpage.pdf"
+gs() { command gs -q -dNOPAUSE -dBATCH "$@" 2>/dev/null; }
+cp "$PAGE" document-a4.pdf
+gs -sDEVICE=pdfwrite -sPAPERSIZE=letter -dFIXEDMEDIA -dPDFFitPage -o document-letter.pdf "$PAGE"
+gs -sDEVICE=ps2write -o document-a4.ps "$PAGE"
+gs -sDEVICE=ps2write -sPAPERSIZE=letter -dFIXEDMEDIA -dPDFFitPage -o document-letter.ps "$PAGE"
+gs -sDEVICE=jpeg -r40 -o color.jpg "$PAGE"
+gs -sDEVICE=jpeggray -r40 -o gray.jpg "$PAGE"
+for type in "sgray-8 18" "srgb-8 19"; do
+  read -r name space <<<"$type"
+  out=pwg-raster-samples-300dpi/$name && mkdir -p "$out"
+  pwg() { gs -sDEVICE=pwgraster -r300 -dcupsColorSpace="$space" -dcupsBitsPerColor=8 -dFIXEDMEDIA -dPDFFitPage \
+    -o "$out/$1-$name-300dpi.pwg" "${@:2}"; }
+  pwg onepage-a4 -sPAPERSIZE=a4 "$PAGE"
+  pwg onepage-letter -sPAPERSIZE=letter "$PAGE"
+  pwg document-a4 -sPAPERSIZE=a4 "$PAGE" "$PDF"
+  pwg document-letter -sPAPERSIZE=letter "$PAGE" "$PDF"
+  for photo in color.jpg gray.jpg; do
+    pwg "$photo-4x6" -dDEVICEWIDTHPOINTS=288 -dDEVICEHEIGHTPOINTS=432 "$PAGE"
+  done
+done
+# ipptool wants every file it names, even those of tests it skips.
+grep -o 'pwg-raster-samples-[^ ]*\.pwg' ipp-everywhere.test | sort -u | while read -r f; do
+  [ -e "$f" ] || { mkdir -p "$(dirname "$f")" && ln -s "$DIR/document-a4.pdf" "$f"; }
+done
+
+failures=()
+for run in "m4200 ipp-everywhere.test" "m4000 ipp-1.1.test -f $PDF" "m4000 ipp-2.0.test -f $PDF"; do
+  read -r printer test args <<<"$run"
+  # shellcheck disable=SC2086
+  ipptool -t -I -T 60 $args "$(printer_uri "$printer")" "$test" >"$test.out" 2>&1 || true
+  idle "$printer"
+  echo "$test ($printer): $(grep -c '\[PASS\]' "$test.out") passed, $(grep -c '\[FAIL\]' "$test.out") failed," \
+    "$(grep -c '\[SKIP\]' "$test.out") skipped"
+  while read -r name; do failures+=("$test: $name"); done < <(sed -n 's/^ *\(.*[^ ]\) *\[FAIL\]$/\1/p' "$test.out")
+done
+expected=$(grep -v '^#' "$DATA/conformance-failures.txt")
+[ "$(printf '%s\n' "${failures[@]}")" = "$expected" ] ||
+  fail "failures other than the known ones:$(printf '\n  %s' "${failures[@]}")"
+
+# Every job's PDF opens, those built from PWG raster by ipp-everywhere.test
+# and from JPEG by ipp-1.1.test and ipp-2.0.test among them.
+raster=$(pdfs_in "$DIR/m4200.prn")
+[ "$raster" -ge 18 ] || fail "only $raster raster jobs reached the printer"
+count=$(pdfs_in "$DIR/m4000.prn")
+echo "PASS: only the known failures; the $raster + $count jobs' PDFs open in pdfinfo"
