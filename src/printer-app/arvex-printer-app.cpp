@@ -81,12 +81,18 @@ pappl_loglevel_t logLevel(const char *name)
   return PAPPL_LOGLEVEL_UNSPEC;
 }
 
+std::string userStateDirectory()
+{
+  if (const char *xdg = std::getenv("XDG_STATE_HOME"))
+    return xdg;
+  const char *home = std::getenv("HOME");
+  return std::string(home ? home : "/tmp") + "/.local/state";
+}
+
 pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
 {
   const bool root = getuid() == 0;
-  std::string home = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME")
-                                                    : std::string(std::getenv("HOME") ? std::getenv("HOME") : "/tmp") +
-                                                          "/.local/state";
+  const std::string home = userStateDirectory();
   const std::string spool = option(count, options, "spool-directory",
                                    root ? kRootSpool : (home + "/arvex-printer-app/spool").c_str());
   statePath = option(count, options, "state-file", root ? kRootState : (home + "/arvex-printer-app/state").c_str());
