@@ -5,6 +5,7 @@
 #include "printer_app.h"
 
 #include <csignal>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -51,31 +52,10 @@ bool saveState(pappl_system_t *system, void * /*data*/)
   return papplSystemSaveState(system, statePath.c_str());
 }
 
-// PAPPL keeps a job whose printer refuses the connection, with the printer
-// stopped, and tries again every 5 seconds; the job says so.
-void noteWaitingJob(pappl_job_t *job, void *printer)
-{
-  if (papplJobGetState(job) == IPP_JSTATE_PROCESSING)
-    papplJobSetMessage(job, "Waiting for the printer at %s, which doesn't take the connection; trying again.",
-                       papplPrinterGetDeviceURI(static_cast<pappl_printer_t *>(printer)));
-}
-
-bool noteWaitingJobs(pappl_system_t *system, void * /*data*/)
-{
-  papplSystemIteratePrinters(
-      system,
-      [](pappl_printer_t *printer, void *) {
-        if (papplPrinterGetState(printer) == IPP_PSTATE_STOPPED)
-          papplPrinterIterateActiveJobs(printer, noteWaitingJob, printer, 1, 0);
-      },
-      nullptr);
-  return true;
-}
-
 pappl_loglevel_t logLevel(const char *name)
 {
   static const char *const kLevels[] = {"debug", "info", "warn", "error", "fatal"};
-  for (int i = 0; name && i < 5; ++i)
+  for (int i = 0; name && i < static_cast<int>(std::size(kLevels)); ++i)
     if (std::strcmp(name, kLevels[i]) == 0)
       return static_cast<pappl_loglevel_t>(PAPPL_LOGLEVEL_DEBUG + i);
   return PAPPL_LOGLEVEL_UNSPEC;
@@ -120,7 +100,6 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   papplSystemSetFooterHTML(system, "Arvex Printer Application " ARVEX_APP_VERSION);
   papplSystemLoadState(system, statePath.c_str());
   papplSystemSetSaveCallback(system, saveState, nullptr);
-  papplSystemAddTimerCallback(system, 0, 5, noteWaitingJobs, nullptr);
   return system;
 }
 

@@ -30,29 +30,21 @@ public:
     return ippFindAttribute(defaults_.get(), (std::string(name) + "-default").c_str(), IPP_TAG_ZERO);
   }
 
-  // The value of name as the type it must have; false with the job's
-  // message set when it has another type or is too long or not safe.
+  // The value as the PPD marking wants it; false with the job's message
+  // set when it can't be used.
   bool get(const VendorAttribute &spec, std::string &value) const
   {
     ipp_attribute_t *attr = find(spec.name);
     if (!attr)
       return true;
-    const ipp_tag_t type = ippGetValueTag(attr);
-    const bool text = type == IPP_TAG_TEXT || type == IPP_TAG_TEXTLANG || type == IPP_TAG_NAME;
-    if (ippGetCount(attr) != 1 || !(type == spec.type || (spec.type == IPP_TAG_TEXT && text))) {
-      papplJobSetMessage(job_, "%s must be one %s value.", spec.name, ippTagString(spec.type));
+    if (const char *problem = vendorProblem(attr, spec.type)) {
+      papplJobSetMessage(job_, "%s %s.", spec.name, problem);
       return false;
     }
-    if (type == IPP_TAG_BOOLEAN) {
+    if (ippGetValueTag(attr) == IPP_TAG_BOOLEAN)
       value = ippGetBoolean(attr, 0) ? "True" : "False";
-      return true;
-    }
-    value = ippGetString(attr, 0, nullptr);
-    if (value.size() > kMaxVendorText || !isPjlSafe(value.c_str())) {
-      papplJobSetMessage(job_, "%s is longer than %zu bytes or holds a control character or a double quote.",
-                         spec.name, kMaxVendorText);
-      return false;
-    }
+    else
+      value = ippGetString(attr, 0, nullptr);
     return true;
   }
 
@@ -120,6 +112,20 @@ std::string keyword(pappl_job_t *job, const char *name, const char *printerDefau
 }
 
 }  // namespace
+
+const char *vendorProblem(ipp_attribute_t *attr, ipp_tag_t type)
+{
+  const ipp_tag_t tag = ippGetValueTag(attr);
+  const bool text = tag == IPP_TAG_TEXT || tag == IPP_TAG_TEXTLANG || tag == IPP_TAG_NAME;
+  if (ippGetCount(attr) != 1 || !(tag == type || (type == IPP_TAG_TEXT && text)))
+    return "has the wrong type";
+  if (tag == IPP_TAG_BOOLEAN)
+    return nullptr;
+  const char *value = ippGetString(attr, 0, nullptr);
+  if (std::strlen(value) > kMaxVendorText)
+    return "is too long";
+  return isPjlSafe(value) ? nullptr : "holds a control character or a double quote";
+}
 
 bool isPjlSafe(const char *value)
 {

@@ -165,6 +165,8 @@ bool rasterEndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_dev
   cairo_t *cr = cairo_create(state->document.get());
   cairo_scale(cr, 72.0 / state->header.HWResolution[0], 72.0 / state->header.HWResolution[1]);
   cairo_set_source_surface(cr, state->page.get(), 0, 0);
+  // The raster's pixels as they are, not smoothed (no /Interpolate).
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_paint(cr);
   cairo_show_page(cr);
   const cairo_status_t status = cairo_status(cr);

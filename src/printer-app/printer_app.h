@@ -38,6 +38,11 @@ constexpr size_t kMaxVendorText = 128;  // bytes, as the PPD's custom texts allo
 extern const char *const kCharsets[];   // arvex-auth-charset keywords
 extern const int kNumCharsets;
 
+// Why a vendor attribute's value (which must have type) can't be used:
+// another type, several values, over kMaxVendorText bytes or not
+// isPjlSafe; nullptr when it can.
+const char *vendorProblem(ipp_attribute_t *attr, ipp_tag_t type);
+
 // Whether a value may stand inside a quoted PJL line: no control character
 // (C0, DEL, C1 as UTF-8) and no double quote.
 bool isPjlSafe(const char *value);

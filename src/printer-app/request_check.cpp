@@ -51,21 +51,6 @@ bool isPrintOperation(ipp_op_t op)
   }
 }
 
-// Why a vendor attribute's value can't be used, or nullptr.
-const char *vendorProblem(ipp_attribute_t *attr, ipp_tag_t type)
-{
-  const ipp_tag_t tag = ippGetValueTag(attr);
-  const bool text = tag == IPP_TAG_TEXT || tag == IPP_TAG_TEXTLANG || tag == IPP_TAG_NAME;
-  if (ippGetCount(attr) != 1 || !(tag == type || (type == IPP_TAG_TEXT && text)))
-    return "has the wrong type";
-  if (tag == IPP_TAG_BOOLEAN)
-    return nullptr;
-  const char *value = ippGetString(attr, 0, nullptr);
-  if (std::strlen(value) > kMaxVendorText)
-    return "is too long";
-  return isPjlSafe(value) ? nullptr : "holds a control character or a double quote";
-}
-
 // The first attribute of the request that can't go to the printer, with
 // the reason.
 ipp_attribute_t *unusable(ipp_t *request, ipp_op_t op, std::string &why)
