@@ -55,11 +55,12 @@ wait_for() {
   return 1
 }
 
-# The stand-ins for the models' PPDs: a monochrome model with user
-# authentication and one without.
+# The stand-ins for the models' PPDs: monochrome with user authentication,
+# monochrome and colour without.
 mkdir -p "$DIR/ppd"
 ln -s "$SOURCE_DIR/fixtures/ppd/pjl-userauth.ppd" "$DIR/ppd/arvex-m4200.ppd"
 ln -s "$SOURCE_DIR/fixtures/ppd/pjl-options.ppd" "$DIR/ppd/arvex-m4000.ppd"
+ln -s "$DATA/arvex-c5000.ppd" "$DIR/ppd/arvex-c5000.ppd"
 export ARVEX_PPD_DIR="$DIR/ppd"
 
 # app_start: run the server; APP_PORT is its port. (The sub-commands would

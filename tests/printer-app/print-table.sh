@@ -7,8 +7,7 @@ source "$(dirname "$0")/lib.sh"
 
 app_start
 sink_start "$DIR/printer.prn"
-add_printer m4000 arvex-m4000 "$SINK_PORT"
-add_printer m4200 arvex-m4200 "$SINK_PORT"
+for printer in m4000 c5000 m4200; do add_printer "$printer" "arvex-$printer" "$SINK_PORT"; done
 
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
 
