@@ -17,38 +17,14 @@ ln -s /usr/lib/cups/backend/ipp "$DIR/serverbin/backend/ipp"
 chown root:lp "$DIR/spool" "$DIR/spool/tmp" "$DIR/cache" "$DIR/state"
 chmod 710 "$DIR/spool" && chmod 1770 "$DIR/spool/tmp" && chmod 770 "$DIR/cache" "$DIR/state"
 chmod 755 "$DIR" "$DIR/serverbin" "$DIR/serverbin/backend"
-cat >"$DIR/cups-files.conf" <<CONF
-User lp
-Group lp
-SystemGroup root
-ServerRoot $DIR
-ServerBin $DIR/serverbin
-CacheDir $DIR/cache
-StateDir $DIR/state
-RequestRoot $DIR/spool
-TempDir $DIR/spool/tmp
-ErrorLog $DIR/log/error_log
-AccessLog $DIR/log/access_log
-PageLog $DIR/log/page_log
-Printcap $DIR/printcap
-CONF
-cat >"$DIR/cupsd.conf" <<CONF
-Listen 127.0.0.1:$CUPS_PORT
-Listen $DIR/cups.sock
-LogLevel debug
-Browsing No
-WebInterface No
-DefaultAuthType None
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-CONF
+{
+  echo "User lp"; echo "Group lp"; echo "SystemGroup root"; echo "ServerRoot $DIR"; echo "ServerBin $DIR/serverbin"
+  for d in CacheDir:cache StateDir:state RequestRoot:spool TempDir:spool/tmp ErrorLog:log/error_log \
+    AccessLog:log/access_log PageLog:log/page_log Printcap:printcap; do echo "${d%%:*} $DIR/${d#*:}"; done
+} >"$DIR/cups-files.conf"
+printf '%s\n' "Listen 127.0.0.1:$CUPS_PORT" "Listen $DIR/cups.sock" "LogLevel debug" "Browsing No" \
+  "WebInterface No" "DefaultAuthType None" "<Location />" "Order allow,deny" "Allow all" "</Location>" \
+  "<Policy default>" "<Limit All>" "Order deny,allow" "</Limit>" "</Policy>" >"$DIR/cupsd.conf"
 cupsd -f -c "$DIR/cupsd.conf" -s "$DIR/cups-files.conf" &
 PIDS+=($!)
 wait_for 10 lpstat -r || fail "cupsd doesn't start"

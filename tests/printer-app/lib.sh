@@ -16,9 +16,7 @@ fi
 
 DIR=$(mktemp -d /tmp/arvex-app-XXXXXX)
 PIDS=()
-# A name of its own, so that the domain socket (/run/NAME.sock) is this
-# test's and not that of an installed server.
-NAME=arvex-app-test-$$
+NAME=arvex-app-test-$$  # so that /run/NAME.sock is this test's, not an installed server's
 APP="$DIR/$NAME"
 ln -s "$BUILD_DIR/arvex-printer-app" "$APP"
 export ARVEX_PRINTER_APP_DATADIR="$BUILD_DIR"
@@ -36,10 +34,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
@@ -85,10 +80,7 @@ sink_start() {
   : >"$1"
 }
 
-# add_printer NAME DRIVER PORT
-add_printer() {
-  "$APP" add -d "$1" -v "socket://127.0.0.1:$3" -m "$2" || fail "can't add printer $1"
-}
+add_printer() { "$APP" add -d "$1" -v "socket://127.0.0.1:$3" -m "$2" || fail "can't add $1"; }  # NAME DRIVER PORT
 
 printer_uri() { echo "ipp://127.0.0.1:$APP_PORT/ipp/print/$1"; }
 
@@ -107,8 +99,7 @@ job_state() {
   ipp "$1" get-job.test -d jobid="$2" | sed -n 's/^job-state\(-message\)\{0,1\} = //p' | paste -sd ' '
 }
 
-# job_is PRINTER ID STATE
-job_is() { [[ $(job_state "$1" "$2") == "$3 "* ]]; }
+job_is() { [[ $(job_state "$1" "$2") == "$3 "* ]]; }  # job_is PRINTER ID STATE
 
 # job_end PRINTER ID: wait until the job has ended; echoes its state and
 # message.
