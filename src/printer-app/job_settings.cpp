@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace arvex::app {
 
@@ -21,7 +22,7 @@ struct IppDeleter {
 // default among the job's attributes and so never finds it).
 class VendorValues {
 public:
-  VendorValues(pappl_job_t *job) : job_(job), defaults_(papplPrinterGetDriverAttributes(papplJobGetPrinter(job))) {}
+  explicit VendorValues(pappl_job_t *job) : job_(job), defaults_(papplPrinterGetDriverAttributes(papplJobGetPrinter(job))) {}
 
   ipp_attribute_t *find(const char *name) const
   {
@@ -70,7 +71,7 @@ std::string customText(const std::string &text)
 bool addUserAuth(pappl_job_t *job, std::string &options)
 {
   const VendorValues values(job);
-  std::string v[7];
+  std::vector<std::string> v(kNumVendorAttributes);
   for (int i = 0; i < kNumVendorAttributes; ++i)
     if (!values.get(kVendorAttributes[i], v[i]))
       return false;

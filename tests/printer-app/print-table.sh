@@ -74,4 +74,15 @@ curl -fsS "http://127.0.0.1:$APP_PORT/m4200/printing" >"$DIR/page.html"
 for setting in arvex-user-auth arvex-login-name-type arvex-login-name arvex-login-password arvex-auth-charset; do
   grep -q "name=\"$setting\"" "$DIR/page.html" || fail "the defaults page lacks $setting"
 done
-echo "PASS: $rows jobs with the filter's bytes; web pages answer"
+
+# Identify shows the message on the panel; the web page's test page prints
+# the shipped PDF in the PJL frame.
+: >"$DIR/printer.prn"
+ipp m4200 /usr/share/cups/ipptool/identify-printer-display.test >/dev/null
+wait_for 5 grep -q '^@PJL RDYMSG DISPLAY = "Hello, World!"$' "$DIR/printer.prn" || fail "no identify message"
+: >"$DIR/printer.prn"
+session=$(sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' < <(curl -fsS "http://127.0.0.1:$APP_PORT/m4200/") | head -1)
+curl -fsS -o /dev/null -d "session=$session&action=print-test-page" "http://127.0.0.1:$APP_PORT/m4200/"
+wait_for 10 grep -q 'EOJ' "$DIR/printer.prn" || fail "no test page"
+pdfs_in "$DIR/printer.prn" >/dev/null && cmp "$DIR/extracted-0.pdf" "$BUILD_DIR/testpage.pdf" || fail "not the test page"
+echo "PASS: $rows jobs with the filter's bytes; web pages answer; identify and test page reach the printer"
