@@ -34,7 +34,7 @@ run_ctest() {
 }
 
 echo "== tests under AddressSanitizer + UndefinedBehaviorSanitizer"
-run_ctest build-asan build-asan/ctest.log -LE e2e
+run_ctest build-asan build-asan/ctest.log -LE 'e2e|package'
 
 echo "== threading tests under ThreadSanitizer"
 run_ctest build-tsan build-tsan/ctest.log -L threading --no-tests=ignore

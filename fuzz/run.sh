@@ -17,23 +17,29 @@ seconds=${FUZZ_SECONDS:-20}
 out=build-fuzz
 mkdir -p "$out"
 
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -fno-omit-frame-pointer -Wall -Wextra -Iinclude)
+flags=(-std=c++20 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=all
+       -fno-omit-frame-pointer -Wall -Wextra -Iinclude "-DARVEX_SOURCE_DIR=\"$PWD\"")
 icu=$(pkg-config --cflags --libs icu-uc)
+targets=(fuzz_convert_utf8mac fuzz_marking_text fuzz_lfsprintf fuzz_pjl_job fuzz_job_control)
 
-# target name, then the sources it needs besides its own file
-build() {
-  local name=$1; shift
+# The library's sources are compiled once, with coverage for the fuzzer;
+# every target links them all.
+mkdir -p "$out/obj"
+objects=()
+for src in src/jobcontext/*.cpp src/pjl/*.cpp src/jobcontrol/*.cpp src/marking/*.cpp src/filter/pjl_frame.cpp; do
+  obj="$out/obj/$(echo "${src%.cpp}" | tr / _).o"
+  if [ ! -e "$obj" ] || [ "$src" -nt "$obj" ]; then
+    clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$src" -o "$obj"
+  fi
+  objects+=("$obj")
+done
+for name in "${targets[@]}"; do
   # shellcheck disable=SC2086
-  clang++ "${flags[@]}" "fuzz/$name.cpp" "$@" $icu -lcups -o "$out/$name"
-}
-build fuzz_convert_utf8mac src/marking/ConvertUTF_nfc.cpp
-build fuzz_marking_text src/marking/CCPInfo_text.cpp src/marking/CCPInfo_settings.cpp \
-  src/marking/CCPInfo_textcheck.cpp src/filter/Exception.cpp
-build fuzz_lfsprintf src/jobcontext/InsertString_format.cpp
+  clang++ "${flags[@]}" -fsanitize=fuzzer "fuzz/$name.cpp" "${objects[@]}" $icu -lcups -lcrypto -o "$out/$name"
+done
 
 status=0
-for name in fuzz_convert_utf8mac fuzz_marking_text fuzz_lfsprintf; do
+for name in "${targets[@]}"; do
   # New inputs go to the work corpus; the committed seeds are only read.
   mkdir -p "$out/corpus/$name"
   log="$out/$name.log"

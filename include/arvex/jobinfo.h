@@ -29,7 +29,8 @@ typedef struct JobInfo {
 enum { ARVEX_CHOICE_OTHER = 0, ARVEX_CHOICE_NONE = 1, ARVEX_CHOICE_CUSTOM = 2 };
 
 /* Build the record from the filter arguments and $PPD. Arguments beyond argc
-   read as empty texts. NULL (err_no 2) when memory is exhausted. */
+   read as empty texts. NULL (err_no 2) when memory is exhausted, also
+   while the options are parsed or the PPD is read. */
 JobInfo *CreateJobInfo(int argc, char *argv[]);
 
 /* The same with the PPD named by ppdPath (NULL: none) instead of $PPD; the

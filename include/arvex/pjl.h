@@ -19,9 +19,9 @@ extern "C" {
 
 /* Append the authentication block to out: the HOSTLOGINNAME line when the
    PPD asks for it, then the user-authentication lines, with the line end
-   chosen from the sample. 0 on success; 1 with err_no 1 latched when the
-   job has no user authentication, out or job is missing, or the block does
-   not fit whole in out. */
+   chosen from the sample, cut where the room of out ends. 0 on success; 1
+   with err_no 1 latched when the job has no user authentication or out or
+   job is missing. */
 int getInsertPJL(const JobInfo *job, InsertBuffer *out, const char *sample, int32_t length);
 
 /* Append "@PJL SET HOSTLOGINNAME" with the filter's user name when
@@ -36,8 +36,8 @@ int isHostLoginName(const JobInfo *job);
    to the job, with copies standing for "&copies;": written into out (at
    most size - 1 bytes and a terminator, when out is not NULL and size is
    not 0). Returns the length of the whole text, 0 when the choice
-   contributes nothing; a caller whose buffer was too small calls again
-   with one of that length + 1. */
+   contributes nothing (or memory ran out: err_no 2); a caller whose buffer
+   was too small calls again with one of that length + 1. */
 size_t getPJLOptionCommand(const JobInfo *job, const char *keyword, const char *copies, char *out, size_t size);
 
 /* Append the authentication block to the insertion buffer, write its text

@@ -10,15 +10,19 @@
 #include <arvex/frame.h>
 #include <arvex/jobinfo.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <poll.h>
 #include <stdio_ext.h>
 #include <syslog.h>
+#include <unistd.h>
 
 #include "../pjl/option_pass.h"
 #include "../supply/reporting.h"
@@ -43,6 +47,37 @@ constexpr char kUsage[] = "Usage: arvex-pdf-filter job-id user title copies opti
 
 // Set by SignalHandler; the job stream ends the process where it notices it.
 volatile sig_atomic_t terminationRequested = 0;
+
+// Standard output as a stream that a cancelled job never waits on. stdio's
+// own writer retries the rest of a write that SIGTERM cut short and blocks
+// again on a reader that stalls; this one, once SIGTERM has come, writes
+// only what the reader takes at once (pieces of PIPE_BUF bytes while poll
+// reports room), so the exit's flush still hands over what it can and the
+// job ends at once. Returns what was written, or -1 with errno set when
+// nothing was.
+ssize_t writeOutput(void * /*cookie*/, const char *data, size_t size)
+{
+  size_t done = 0;
+  while (done < size) {
+    size_t piece = size - done;
+    if (terminationRequested) {
+      pollfd ready = {STDOUT_FILENO, POLLOUT, 0};
+      if (poll(&ready, 1, 0) != 1 || (ready.revents & POLLOUT) == 0)
+        break;
+      piece = std::min<size_t>(piece, PIPE_BUF);
+    }
+    const ssize_t n = ::write(STDOUT_FILENO, data + done, piece);
+    if (n > 0)
+      done += static_cast<size_t>(n);
+    else if (n == 0 || errno != EINTR)
+      break;
+  }
+  if (done > 0 || size == 0)
+    return static_cast<ssize_t>(done);
+  if (errno == 0 || terminationRequested)
+    errno = EINTR;
+  return -1;
+}
 
 // Only the main thread uses the job's input and output (the reporting
 // thread writes standard error alone), so stdio needn't lock them on every
@@ -71,6 +106,7 @@ public:
   int run();
 
 private:
+  int writeJob();
   int fail();
   void release();
   void exitIfTerminated();
@@ -79,7 +115,7 @@ private:
   int argc_;
   char **argv_;
   FILE *in_ = stdin;
-  FILE *out_ = stdout;
+  FILE *out_ = nullptr;
   std::unique_ptr<char[]> insertStorage_;
   InsertBuffer insertion_ = {};
   std::unique_ptr<JobInfo, JobInfoDeleter> job_;
@@ -87,9 +123,25 @@ private:
   std::unique_ptr<ReportLevelsContext, ReportDeleter> report_;
 };
 
-// The job stream: header, PJL settings, PDF data, trailer.
 int FilterJob::run()
 {
+  try {
+    return writeJob();
+  } catch (const std::bad_alloc &) {
+    // The one allocation that throws is a std::string of the option pass.
+    latchError(ARVEX_ERR_MEMORY);
+    return fail();
+  }
+}
+
+// The job stream: header, PJL settings, PDF data, trailer.
+int FilterJob::writeJob()
+{
+  out_ = fopencookie(nullptr, "w", {nullptr, writeOutput, nullptr, nullptr});
+  if (!out_) {
+    latchError(ARVEX_ERR_MEMORY);
+    return fail();
+  }
   std::setvbuf(out_, outputStreamBuffer, _IOFBF, sizeof(outputStreamBuffer));
   ownStream(out_);
 
@@ -103,7 +155,7 @@ int FilterJob::run()
   if (argc_ > 6 && argv_[6]) {
     in_ = std::fopen(argv_[6], "rb");
     if (!in_) {
-      latchError(ARVEX_ERR_OPEN);
+      latchError(errno == ENOMEM ? ARVEX_ERR_MEMORY : ARVEX_ERR_OPEN);
       return fail();
     }
   }

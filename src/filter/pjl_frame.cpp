@@ -3,7 +3,7 @@
 #include <arvex/frame.h>
 
 #include <algorithm>
-#include <string>
+#include <array>
 #include <string_view>
 
 namespace {
@@ -18,13 +18,26 @@ constexpr std::string_view kUel = ARVEX_PJL_UEL;
 constexpr size_t kValueRoom = kHeaderBufferSize - 1 - kUel.size() - kJobNameOpen.size() -
                               kUserNameOpen.size() - kHeaderClose.size();
 
+// The longest start of text of at most room bytes that does not end inside
+// a UTF-8 character (a sequence is at most four bytes long).
+std::string_view cutAtCharacter(std::string_view text, size_t room)
+{
+  if (text.size() <= room)
+    return text;
+  size_t n = room;
+  for (int k = 0; k < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80; ++k)
+    --n;
+  return text.substr(0, n);
+}
+
 }  // namespace
 
 extern "C" {
 
 // Write the job header. Title and user go in as they are; when together they
-// exceed the room of the header buffer, the longer one is shortened so the
-// header stays well formed (both values quoted, both lines ended).
+// exceed the room of the header buffer, they are shortened at character
+// boundaries so the header stays well formed (both values quoted, both
+// lines ended).
 void getInsertStringForStartPJL(const JobInfo *job, FILE *out)
 {
   if (!job || !out)
@@ -34,13 +47,16 @@ void getInsertStringForStartPJL(const JobInfo *job, FILE *out)
   if (title.size() + user.size() > kValueRoom) {
     // Give the user name what it needs up to half the room, the title the rest.
     size_t userRoom = std::min(user.size(), std::max(kValueRoom / 2, kValueRoom - std::min(title.size(), kValueRoom)));
-    user = user.substr(0, userRoom);
-    title = title.substr(0, kValueRoom - user.size());
+    user = cutAtCharacter(user, userRoom);
+    title = cutAtCharacter(title, kValueRoom - user.size());
   }
-  std::string header;
-  header.reserve(kHeaderBufferSize);
-  header.append(kUel).append(kJobNameOpen).append(title).append(kUserNameOpen).append(user).append(kHeaderClose);
-  fwrite(header.data(), header.size(), 1, out);
+  std::array<char, kHeaderBufferSize> header = {};
+  size_t length = 0;
+  for (const std::string_view part : {kUel, kJobNameOpen, title, kUserNameOpen, user, kHeaderClose}) {
+    part.copy(header.data() + length, part.size());
+    length += part.size();
+  }
+  fwrite(header.data(), length, 1, out);
 }
 
 // Switch the printer's interpreter to PDF.

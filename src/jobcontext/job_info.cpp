@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <unistd.h>
 
 #include "bounded_text.h"
@@ -18,6 +17,14 @@ namespace {
 const char *argument(int argc, char *argv[], int i)
 {
   return (argv && i < argc && argv[i]) ? argv[i] : "";
+}
+
+// A record that memory ran out for: released, 2 latched, no record.
+JobInfo *outOfMemory(JobInfo *job)
+{
+  DisposeJobInfo(job);
+  latchError(ARVEX_ERR_MEMORY);
+  return nullptr;
 }
 
 }  // namespace
@@ -47,8 +54,17 @@ JobInfo *CreateJobInfoWithPPD(int argc, char *argv[], const char *ppdPath)
 
   job->options = nullptr;
   job->numOptions = cupsParseOptions(argument(argc, argv, 5), 0, &job->options);
+  // libcups leaves an option without name or value when it runs out of
+  // memory; cupsMarkOptions would crash on it.
+  for (int i = 0; i < job->numOptions; ++i) {
+    if (!job->options[i].name || !job->options[i].value)
+      return outOfMemory(job);
+  }
 
   job->ppd = ppdPath ? ppdOpenFile(ppdPath) : nullptr;
+  int line = 0;
+  if (ppdPath && !job->ppd && ppdLastError(&line) == PPD_ALLOC_ERROR)
+    return outOfMemory(job);
   return job;
 }
 
@@ -90,29 +106,6 @@ int getPPDChoice(const JobInfo *job, const char *keyword)
   if (std::strcmp(choice->choice, "Custom") == 0)
     return ARVEX_CHOICE_CUSTOM;
   return ARVEX_CHOICE_OTHER;
-}
-
-// Set TZ from the job option, or from the local zone in POSIX form.
-void getClientTimeZone(const JobInfo *job)
-{
-  tzset();
-  const time_t now = time(nullptr);
-  struct tm local = {};
-  localtime_r(&now, &local);
-
-  const char *option = arvex::lookup::jobOption(job, "com.arvex.printsettings.11ATimeZone");
-  if (option) {
-    setenv("TZ", option, 1);
-  } else {
-    // Hours west of UTC are positive in POSIX TZ; the text is cut to 15 bytes.
-    char formatted[64] = {};
-    std::snprintf(formatted, sizeof(formatted), "%s%ld", local.tm_zone ? local.tm_zone : "",
-                  static_cast<long>(-(local.tm_gmtoff / 3600)));
-    char zone[16] = {};
-    arvex::strlcpy(zone, formatted, sizeof(zone));
-    setenv("TZ", zone, 1);
-  }
-  tzset();
 }
 
 }  // extern "C"

@@ -8,6 +8,8 @@
 #include <arvex/jobinfo.h>
 
 #include <cstring>
+#include <optional>
+#include <span>
 #include <strings.h>
 
 namespace arvex::lookup {
@@ -110,6 +112,55 @@ inline bool isColorDevice(const JobInfo *job)
   return value && strcasecmp(value, "True") == 0;
 }
 
+// A PPD of a destination that takes the CID-keyed Japanese fonts and
+// relaxed custom-text checks.
+inline bool isDOMDestination(const JobInfo *job)
+{
+  return attributeIs(job, "CCPDestination", "DOM");
+}
+
+// One row of a setting table: the word a job option gives, the PPD's
+// choice keyword, the code.
+struct NamedCode {
+  const char *optionValue;
+  const char *ppdChoice;
+  int code;
+};
+using NamedCodes = std::span<const NamedCode>;
+
+// The row whose column equals text exactly, or nullptr.
+inline const NamedCode *findRow(NamedCodes table, const char *NamedCode::*column, const char *text)
+{
+  if (!text)
+    return nullptr;
+  for (const auto &row : table)
+    if (std::strcmp(row.*column, text) == 0)
+      return &row;
+  return nullptr;
+}
+
+inline int codeOfOptionValue(NamedCodes table, const char *value, int fallback)
+{
+  const NamedCode *row = findRow(table, &NamedCode::optionValue, value);
+  return row ? row->code : fallback;
+}
+
+inline int codeOfMarkedChoice(NamedCodes table, const JobInfo *job, const char *keyword, int fallback)
+{
+  const NamedCode *row = findRow(table, &NamedCode::ppdChoice, markedChoice(job, keyword));
+  return row ? row->code : fallback;
+}
+
+// A setting's code: the job option decides whenever the job has it (a word
+// the table lacks gives fallback), else the queue's reader.
+inline int settingCode(const JobInfo *job, const char *optionKey, NamedCodes table, int fallback,
+                       int (*fromQueue)(const JobInfo *))
+{
+  if (const char *value = jobOption(job, optionKey))
+    return codeOfOptionValue(table, value, fallback);
+  return fromQueue(job);
+}
+
 // What a reader expects the custom parameter to hold (Any: whatever it is).
 enum class ParamKind { Text, Int, Number, Any };
 
@@ -150,6 +201,29 @@ inline const char *paramText(const ppd_cparam_t *param)
   default:
     return param->current.custom_string;
   }
+}
+
+// The text of keyword's first custom parameter when that parameter is a
+// text one (string, password, passcode): nullopt without such a parameter;
+// the text itself is nullptr when the parameter holds none.
+inline std::optional<const char *> customText(const JobInfo *job, const char *keyword)
+{
+  const ppd_cparam_t *param = customParam(job, keyword, ParamKind::Text);
+  if (!param)
+    return std::nullopt;
+  return paramText(param);
+}
+
+// The value of keyword's first custom parameter when its marked choice is
+// "Custom" and the parameter is an int; nullopt otherwise.
+inline std::optional<int> customInt(const JobInfo *job, const char *keyword)
+{
+  if (!markedChoiceIs(job, keyword, "Custom"))
+    return std::nullopt;
+  const ppd_cparam_t *param = customParam(job, keyword, ParamKind::Int);
+  if (!param)
+    return std::nullopt;
+  return param->current.custom_int;
 }
 
 // The value a Number parameter currently holds, in single precision.

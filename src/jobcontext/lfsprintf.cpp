@@ -3,63 +3,27 @@
 
 #include <arvex/buffer.h>
 
-#include <algorithm>
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "bounded_text.h"
 
 namespace {
 
-// Appends bytes at a fixed place, never past room - 1, keeping a terminator.
-class BoundedAppender {
-public:
-  BoundedAppender(char *at, size_t room) : at_(at), room_(room) {}
-
-  void put(char c)
-  {
-    if (used_ + 1 < room_)
-      at_[used_++] = c;
-  }
-
-  void put(const char *bytes, size_t n)
-  {
-    const size_t fits = std::min(n, room_ - 1 - used_);
-    std::memcpy(at_ + used_, bytes, fits);
-    used_ += fits;
-  }
-
-  void put(const char *text)
-  {
-    if (text)
-      put(text, strnlen(text, room_ - 1 - used_));
-  }
-
-  char *finish()
-  {
-    at_[used_] = '\0';
-    return at_ + used_;
-  }
-
-private:
-  char *at_;
-  size_t room_;  // at least 1: the terminator always fits
-  size_t used_ = 0;
-};
-
 // The formatting loop of lfsprintf: plain runs are copied whole, newlines
 // become lf, and only %d, %s and %% are conversions.
-void formatInto(BoundedAppender &out, const char *lf, const char *fmt, va_list *args)
+void formatInto(arvex::BoundedAppender &out, const char *lf, const char *fmt, va_list *args)
 {
   const char *f = fmt;
   while (*f) {
     const size_t run = std::strcspn(f, "%\n");
-    out.put(f, run);
+    out.append(std::string_view(f, run));
     f += run;
     if (*f == '\n') {
-      out.put(lf);
+      out.append(lf);
       ++f;
     } else if (*f == '%') {
       if (f[1] == 'd') {
@@ -68,18 +32,18 @@ void formatInto(BoundedAppender &out, const char *lf, const char *fmt, va_list *
         // was started in lfsprintf) and calls it uninitialized.
         // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
         const auto end = std::to_chars(digits, digits + sizeof(digits), va_arg(*args, int)).ptr;
-        out.put(digits, static_cast<size_t>(end - digits));
+        out.append(std::string_view(digits, static_cast<size_t>(end - digits)));
         f += 2;
       } else if (f[1] == 's') {
-        out.put(va_arg(*args, const char *));  // NOLINT(clang-analyzer-valist.Uninitialized)
+        out.append(va_arg(*args, const char *));  // NOLINT(clang-analyzer-valist.Uninitialized)
         f += 2;
       } else if (f[1] == '%') {
-        out.put('%');
+        out.append('%');
         f += 2;
       } else {
         // Not a directive: the sign stands for itself and the next character
         // is read as an ordinary one.
-        out.put('%');
+        out.append('%');
         ++f;
       }
     }
@@ -95,17 +59,16 @@ extern "C" {
 // Format fmt into buf at its cursor (see buffer.h for the directives).
 void lfsprintf(const char *lf, InsertBuffer *buf, const char *fmt, ...)
 {
-  if (!buf || !buf->start || !buf->cursor || !fmt)
+  if (!fmt)
     return;
-  if (buf->cursor < buf->start || buf->cursor >= buf->start + buf->capacity)
+  arvex::BoundedAppender out = arvex::BoundedAppender::atCursor(buf);
+  if (out.end() == nullptr)
     return;
-  const size_t room = static_cast<size_t>(buf->start + buf->capacity - buf->cursor);
-  BoundedAppender out(buf->cursor, room);
   va_list args;
   va_start(args, fmt);
   formatInto(out, lf, fmt, &args);
   va_end(args);
-  buf->cursor = out.finish();
+  buf->cursor = out.end();
 }
 
 // Pick LF, CR or CR LF from the first line end of the sample.

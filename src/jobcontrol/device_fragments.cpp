@@ -1,5 +1,5 @@
-// Device setting fragments: synchro cut, colour balance, and the commands
-// the PPD holds ready for the output bin and the banner page.
+// Device setting fragments: colour balance, and the commands the PPD holds
+// ready for the output bin and the banner page.
 
 #include <arvex/jobcontrol.h>
 
@@ -58,38 +58,6 @@ void buildPPDCommandName(char (&name)[kPPDCommandNameSize], const char *prefix, 
 }  // namespace arvex
 
 extern "C" {
-
-// The synchro-cut fragment, when synchro cut is on.
-int getInsertStringForSynchroCut(const JobInfo *job, InsertBuffer *out, const char *lf)
-{
-  // Every setting is read, also when synchro cut is off.
-  const char *enable = ScGetSynchroCutValid(job);
-  const int leading = ScGetImageDirection(job);
-  const int cornerLock = ScGetInformPrintingPosition(job);
-  const int top = ScGetSynchroCutMarginValue(job, 1);
-  const int bottom = ScGetSynchroCutMarginValue(job, 2);
-  const int left = ScGetSynchroCutMarginValue(job, 3);
-  const int right = ScGetSynchroCutMarginValue(job, 4);
-  if (std::strcmp(enable, "true") != 0)
-    return 0;
-  lfsprintf(lf, out,
-            "mark {\n"
-            " <<\n"
-            " /Enable %s\n"
-            " /Margin <<\n"
-            "     /Top %d\n"
-            "     /Bottom %d\n"
-            "     /Left %d\n"
-            "     /Right %d\n"
-            " >>\n"
-            " /CornerLock %d\n"
-            " /Leading %d\n"
-            " >>\n"
-            " /ADeviceProcSet /ProcSet findresource/SetSynchroCut get exec\n"
-            "} stopped cleartomark\n",
-            enable, top, bottom, left, right, cornerLock, leading);
-  return 0;
-}
 
 // The colour-balance fragment; a monochrome device gets no colour gamma.
 int getInsertStringForColorBalance(const JobInfo *job, InsertBuffer *out, const char *lf)
@@ -168,7 +136,6 @@ int insertStringFromPPDCommand(const JobInfo *job, InsertBuffer *out, const char
   return 0;
 }
 
-// The output-bin command.
 int getInsertStringForOutputBin(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   return insertStringFromPPDCommand(job, out, lf, "AXCMD", "OutputBin", "Default");
@@ -193,7 +160,6 @@ int getInsertStringForBannerPage(const JobInfo *job, InsertBuffer *out, const ch
   return result;
 }
 
-// Value of a PPD attribute.
 const char *getValueFromPPD(ppd_file_t *ppd, const char *keyword)
 {
   if (!ppd || !keyword)

@@ -35,17 +35,6 @@ private:
   LinefeedCode code_ = {};
 };
 
-// Append text as it stands (no line-end translation, "%" not special),
-// bounded by the room left in out and terminated.
-void appendUnchanged(InsertBuffer *out, const char *text)
-{
-  if (!out->start || !out->cursor || out->cursor < out->start || out->cursor >= out->start + out->capacity)
-    return;
-  const size_t room = static_cast<size_t>(out->start + out->capacity - out->cursor);
-  arvex::strlcpy(out->cursor, text, room);
-  out->cursor += std::strlen(out->cursor);
-}
-
 // The job-type writer for a job type code; normal print for unknown codes.
 using FragmentWriter = int (*)(const JobInfo *, InsertBuffer *, const char *);
 
@@ -110,7 +99,7 @@ int getInsertString(const JobInfo *job, InsertBuffer *out, const char *sample, i
     return 1;
   }
 
-  insertStringFromPPDCommand(job, out, lf, "AXCMD", "OutputBin", "Default");
+  getInsertStringForOutputBin(job, out, lf);
   getInsertStringForBannerPage(job, out, lf);
   const char *balance = arvex::lookup::attributeValue(job, "BalanceAdjustmentSupport");
   if (balance && std::strcmp(balance, "true") == 0)
@@ -122,7 +111,10 @@ int getInsertString(const JobInfo *job, InsertBuffer *out, const char *sample, i
   }
   // Its line ends are already the job's, and a "%" in a marking text must
   // reach the printer as it is.
-  appendUnchanged(out, insert_ccp_str);
+  auto appender = arvex::BoundedAppender::atCursor(out);
+  appender.append(insert_ccp_str);
+  if (appender.end())
+    out->cursor = appender.end();
 
   getInsertStringForDrvMode(job, out, lf);
   return 0;

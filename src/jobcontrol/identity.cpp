@@ -6,11 +6,13 @@
 #include <arvex/jobcontrol.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "../jobcontext/bounded_text.h"
 #include "../jobcontext/job_lookup.h"
+#include "../jobcontext/time_zone.h"
 
 namespace {
 
@@ -57,21 +59,8 @@ const char *checkedCustomText(const JobInfo *job, const char *keyword, int (*val
 {
   if (getPPDChoice(job, keyword) != ARVEX_CHOICE_CUSTOM)
     return "";
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Text);
-  const char *text = param ? arvex::lookup::paramText(param) : nullptr;
+  const char *text = arvex::lookup::customText(job, keyword).value_or(nullptr);
   return (text && valid(text)) ? text : "";
-}
-
-// The int custom value of keyword when its marked choice is "Custom".
-bool customInt(const JobInfo *job, const char *keyword, int &value)
-{
-  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
-    return false;
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
-  if (!param)
-    return false;
-  value = param->current.custom_int;
-  return true;
 }
 
 }  // namespace
@@ -123,8 +112,7 @@ const char *getPPDUserid(const JobInfo *job)
     return nullptr;
   if (!job->ppd || !ppdFindCustomOption(job->ppd, "AXUserId"))
     return nullptr;
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXUserId", arvex::lookup::ParamKind::Text);
-  const char *userId = param ? arvex::lookup::paramText(param) : nullptr;
+  const char *userId = arvex::lookup::customText(job, "AXUserId").value_or(nullptr);
   if (!userId)
     return "";
 
@@ -134,25 +122,21 @@ const char *getPPDUserid(const JobInfo *job)
   return isValidUserID(userId, heldByDevice ? 1 : 0, kUserIdMax, extended) ? userId : "";
 }
 
-// The queue's user code.
 const char *getPPDUserCode(const JobInfo *job)
 {
   return checkedCustomText(job, "AXUserCode", isValidUserCode);
 }
 
-// The queue's job password.
 const char *getPPDPassword(const JobInfo *job)
 {
   return checkedCustomText(job, "AXPassword", isValidPassword);
 }
 
-// The queue's file name for stored jobs.
 const char *getPPDFileName(const JobInfo *job)
 {
   return checkedCustomText(job, "AXFileName", isValidFileName);
 }
 
-// The queue's document-server folder password.
 const char *getPPDFolderPassword(const JobInfo *job)
 {
   return checkedCustomText(job, "AXFolderPassword", isValidPassword);
@@ -161,11 +145,11 @@ const char *getPPDFolderPassword(const JobInfo *job)
 // The queue's folder number, at most three characters.
 const char *getPPDFolderNumber(const JobInfo *job, char *buffer)
 {
-  int number = 0;
-  if (!buffer || !customInt(job, "AXFolderNumber", number))
+  const std::optional<int> number = arvex::lookup::customInt(job, "AXFolderNumber");
+  if (!buffer || !number)
     return "0";
   char digits[16] = {};
-  std::snprintf(digits, sizeof(digits), "%d", number);
+  std::snprintf(digits, sizeof(digits), "%d", *number);
   arvex::strlcpy(buffer, digits, 4);
   return buffer;
 }
@@ -173,10 +157,8 @@ const char *getPPDFolderNumber(const JobInfo *job, char *buffer)
 // The reserved print time as four digits HHMM; 0 for a part not set.
 const char *getPPDSpecifyTime(const JobInfo *job, char *buffer)
 {
-  int hour = 0;
-  int minute = 0;
-  customInt(job, "AXTimeHour", hour);
-  customInt(job, "AXTimeMin", minute);
+  const int hour = arvex::lookup::customInt(job, "AXTimeHour").value_or(0);
+  const int minute = arvex::lookup::customInt(job, "AXTimeMin").value_or(0);
   if (!buffer)
     return buffer;
   char digits[64] = {};
@@ -190,7 +172,9 @@ int getCurrentTime(char *buffer)
 {
   if (!buffer)
     return 0;
-  tzset();
+  // Loads the zone the job set, unless the C library must not load it.
+  if (arvex::isLoadableTimeZone(std::getenv("TZ")))
+    tzset();
   const time_t now = time(nullptr);
   struct tm local = {};
   localtime_r(&now, &local);

@@ -3,20 +3,12 @@
 
 #include <arvex/jobcontrol.h>
 
-#include <cstring>
-
 #include "../jobcontext/job_lookup.h"
 
 namespace {
 
 // A job type as the job option names it and as the PPD's AXJobType does.
-struct JobTypeName {
-  const char *option;
-  const char *ppdChoice;
-  int code;
-};
-
-constexpr JobTypeName kJobTypes[] = {
+constexpr arvex::lookup::NamedCode kJobTypes[] = {
     {"Locked Print", "LockedPrint", ARVEX_JOB_LOCKED},
     {"Sample Print", "SamplePrint", ARVEX_JOB_SAMPLE},
     {"Document Server", "DocServer", ARVEX_JOB_DOCUMENT_SERVER},
@@ -49,28 +41,15 @@ int jobOrDeviceCapability(const JobInfo *job, const char *optionKey, const char 
 
 extern "C" {
 
-// The job type: the job option decides whenever it is present.
 int getJobType(const JobInfo *job)
 {
-  const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.11AJobType");
-  if (!value)
-    return getPPDJobType(job);
-  for (const auto &type : kJobTypes)
-    if (std::strcmp(value, type.option) == 0)
-      return type.code;
-  return ARVEX_JOB_NORMAL;
+  return arvex::lookup::settingCode(job, "com.arvex.printsettings.11AJobType", kJobTypes, ARVEX_JOB_NORMAL,
+                                    getPPDJobType);
 }
 
-// The job type the queue's PPD has marked.
 int getPPDJobType(const JobInfo *job)
 {
-  const char *choice = arvex::lookup::markedChoice(job, "AXJobType");
-  if (!choice)
-    return ARVEX_JOB_NORMAL;
-  for (const auto &type : kJobTypes)
-    if (std::strcmp(choice, type.ppdChoice) == 0)
-      return type.code;
-  return ARVEX_JOB_NORMAL;
+  return arvex::lookup::codeOfMarkedChoice(kJobTypes, job, "AXJobType", ARVEX_JOB_NORMAL);
 }
 
 // Whether the user code goes with the job.

@@ -78,35 +78,47 @@ bool prepare(const JobInfo *job, const InsertBuffer *out, const char *lf, int co
   return true;
 }
 
+// The pieces every job type shares: the user-information call (one blank
+// before it for a normal job, two for the others), the host identity that
+// only a printer without a genuine interpreter, or with the enhanced
+// features, is sent (extra lines go inside that test), and the call of
+// SetJobType that closes the fragment.
+void writeUserInfo(const Identity &id, InsertBuffer *out, const char *lf, const char *indent)
+{
+  lfsprintf(lf, out, "mark\n%s(%s) (%s) (%s) {setuserinfo} stopped\ncleartomark\n", indent, id.userId, id.userCode,
+            id.time);
+}
+
+void writeHostIdentity(const JobInfo *job, InsertBuffer *out, const char *lf, const char *reservedTime = nullptr)
+{
+  lfsprintf(lf, out,
+            "\t\tisGenuine not isEnhancedFeatures or {\n"
+            "\t\t/HostLoginName (%s)\n"
+            "\t\t/HostName (%s)\n",
+            job->hostLoginName, job->hostName);
+  if (reservedTime)
+    lfsprintf(lf, out, "\t\t/PrintReservedTime(%s)\n", reservedTime);
+  lfsprintf(lf, out, "\t\t}if\n\t>>\n");
+}
+
+void writeSetJobType(InsertBuffer *out, const char *lf, const char *indent)
+{
+  lfsprintf(lf, out, "%s>> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n} stopped cleartomark\n", indent);
+}
+
 // Stored print and store-and-print differ only in the /Save number.
 int writeStoredJob(const JobInfo *job, InsertBuffer *out, const char *lf, int code, int save)
 {
   Identity id;
   if (!prepare(job, out, lf, code, id))
     return 1;
+  writeUserInfo(id, out, lf, "  ");
   lfsprintf(lf, out,
-            "mark\n"
-            "  (%s) (%s) (%s) {setuserinfo} stopped\n"
-            "cleartomark\n"
-            "mark {\n"
-            "<<\n"
-            "\t/JobType 3\n"
-            "\t/JobInfo <<\t/UserID (%s)\n"
-            "\t\t/Time (%s)\n"
-            "\t\t/Password (%s)\n"
-            "\t\t/JobID (%s)\n"
-            "\t\tisGenuine not isEnhancedFeatures or {\n"
-            "\t\t/HostLoginName (%s)\n"
-            "\t\t/HostName (%s)\n"
-            "\t\t}if\n"
-            "\t>>\n"
-            "\t/JobAttr <<\t/Save %d\n"
-            "\t\t/Public false\n"
-            "\t\t>>\n"
-            ">> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-            "} stopped cleartomark\n",
-            id.userId, id.userCode, id.time, id.userId, id.time, id.password, id.fileName, job->hostLoginName,
-            job->hostName, save);
+            "mark {\n<<\n\t/JobType 3\n\t/JobInfo <<\t/UserID (%s)\n\t\t/Time (%s)\n\t\t/Password (%s)\n\t\t/JobID (%s)\n",
+            id.userId, id.time, id.password, id.fileName);
+  writeHostIdentity(job, out, lf);
+  lfsprintf(lf, out, "\t/JobAttr <<\t/Save %d\n\t\t/Public false\n\t\t>>\n", save);
+  writeSetJobType(out, lf, "");
   return 0;
 }
 
@@ -114,57 +126,30 @@ int writeStoredJob(const JobInfo *job, InsertBuffer *out, const char *lf, int co
 
 extern "C" {
 
-// An ordinary job, printed at once.
 int getInsertStringForNormalPrint(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   Identity id;
   if (!prepare(job, out, lf, ARVEX_JOB_NORMAL, id))
     return 1;
-  lfsprintf(lf, out,
-            "mark\n"
-            " (%s) (%s) (%s) {setuserinfo} stopped\n"
-            "cleartomark\n"
-            "mark {\n"
-            "<<\n"
-            "\t/JobType 0\n"
-            "\t/JobInfo <<\t/UserID (%s)\n"
-            "\t\t/UserCode (%s)\n"
-            "\t\t/Time (%s)\n"
-            "\t\tisGenuine not isEnhancedFeatures or {\n"
-            "\t\t/HostLoginName (%s)\n"
-            "\t\t/HostName (%s)\n"
-            "\t\t}if\n"
-            "\t>>\n"
-            ">> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-            "} stopped cleartomark\n",
-            id.userId, id.userCode, id.time, id.userId, id.userCode, id.time, job->hostLoginName, job->hostName);
+  writeUserInfo(id, out, lf, " ");
+  lfsprintf(lf, out, "mark {\n<<\n\t/JobType 0\n\t/JobInfo <<\t/UserID (%s)\n\t\t/UserCode (%s)\n\t\t/Time (%s)\n",
+            id.userId, id.userCode, id.time);
+  writeHostIdentity(job, out, lf);
+  writeSetJobType(out, lf, "");
   return 0;
 }
 
-// A job held at the device until its owner enters the password there.
+// Held at the device until its owner enters the password there.
 int getInsertStringForLockedPrint(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   Identity id;
   if (!prepare(job, out, lf, ARVEX_JOB_LOCKED, id))
     return 1;
-  lfsprintf(lf, out,
-            "mark\n"
-            "  (%s) (%s) (%s) {setuserinfo} stopped\n"
-            "cleartomark\n"
-            "mark {\n"
-            "<<\n"
-            "\t/JobType 1\n"
-            "\t/JobInfo <<\t/UserID (%s)\n"
-            "\t\t/Time (%s)\n"
-            "\t\t/Password (%s)\n"
-            "\t\tisGenuine not isEnhancedFeatures or {\n"
-            "\t\t/HostLoginName (%s)\n"
-            "\t\t/HostName (%s)\n"
-            "\t\t}if\n"
-            "\t>>\n"
-            ">> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-            "} stopped cleartomark\n",
-            id.userId, id.userCode, id.time, id.userId, id.time, id.password, job->hostLoginName, job->hostName);
+  writeUserInfo(id, out, lf, "  ");
+  lfsprintf(lf, out, "mark {\n<<\n\t/JobType 1\n\t/JobInfo <<\t/UserID (%s)\n\t\t/Time (%s)\n\t\t/Password (%s)\n",
+            id.userId, id.time, id.password);
+  writeHostIdentity(job, out, lf);
+  writeSetJobType(out, lf, "");
   return 0;
 }
 
@@ -174,144 +159,70 @@ int getInsertStringForSamplePrint(const JobInfo *job, InsertBuffer *out, const c
   Identity id;
   if (!prepare(job, out, lf, ARVEX_JOB_SAMPLE, id))
     return 1;
-  lfsprintf(lf, out,
-            "mark\n"
-            "  (%s) (%s) (%s) {setuserinfo} stopped\n"
-            "cleartomark\n"
-            "mark {\n"
-            "<<\n"
-            "\t/JobType 2\n"
-            "\t/JobInfo <<\t/UserID (%s)\n"
-            "\t\t/Time (%s)\n"
-            "\t\tisGenuine not isEnhancedFeatures or {\n"
-            "\t\t/HostLoginName (%s)\n"
-            "\t\t/HostName (%s)\n"
-            "\t\t}if\n"
-            "\t>>\n"
-            ">> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-            "} stopped cleartomark\n",
-            id.userId, id.userCode, id.time, id.userId, id.time, job->hostLoginName, job->hostName);
+  writeUserInfo(id, out, lf, "  ");
+  lfsprintf(lf, out, "mark {\n<<\n\t/JobType 2\n\t/JobInfo <<\t/UserID (%s)\n\t\t/Time (%s)\n", id.userId, id.time);
+  writeHostIdentity(job, out, lf);
+  writeSetJobType(out, lf, "");
   return 0;
 }
 
-// A job filed on the device's document server, in a folder if it has them.
+// Filed on the device's document server, in a folder if it has them.
 int getInsertStringForDocumentServerPrint(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   Identity id;
   if (!prepare(job, out, lf, ARVEX_JOB_DOCUMENT_SERVER, id))
     return 1;
+  writeUserInfo(id, out, lf, "  ");
   lfsprintf(lf, out,
-            "mark\n"
-            "  (%s) (%s) (%s) {setuserinfo} stopped\n"
-            "cleartomark\n"
-            "mark {\n"
-            "<<\n"
-            "\t/JobType 4\n"
-            "\t/JobInfo <<\t/UserID (%s)\n"
-            "\t\t/Time (%s)\n"
-            "\t\t/Password (%s)\n"
-            "\t\t/JobID (%s)\n"
-            "\t\tisGenuine not isEnhancedFeatures or {\n"
-            "\t\t/HostLoginName (%s)\n"
-            "\t\t/HostName (%s)\n"
-            "\t\t}if\n"
-            "\t>>\n",
-            id.userId, id.userCode, id.time, id.userId, id.time, id.password, id.fileName, job->hostLoginName,
-            job->hostName);
-  lfsprintf(lf, out,
-            "/JobAttr<<\n"
-            "isGenuine not isEnhancedFeatures or {\n"
-            "/dbox<<\n");
+            "mark {\n<<\n\t/JobType 4\n\t/JobInfo <<\t/UserID (%s)\n\t\t/Time (%s)\n\t\t/Password (%s)\n\t\t/JobID (%s)\n",
+            id.userId, id.time, id.password, id.fileName);
+  writeHostIdentity(job, out, lf);
+  lfsprintf(lf, out, "/JobAttr<<\nisGenuine not isEnhancedFeatures or {\n/dbox<<\n");
   getInsertStringForFolderNumber(job, out, lf);
-  lfsprintf(lf, out,
-            " >>\n"
-            " }if\n"
-            " >>\n"
-            ">> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-            "} stopped cleartomark\n");
+  lfsprintf(lf, out, " >>\n }if\n >>\n");
+  writeSetJobType(out, lf, "");
   return 0;
 }
 
-// A job held at the device, optionally with a time at which it prints.
+// Held at the device, optionally with a time at which it prints.
 int getInsertStringForPausedPrint(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   Identity id;
   if (!prepare(job, out, lf, ARVEX_JOB_HOLD, id))
     return 1;
-  lfsprintf(lf, out,
-            "mark\n"
-            "  (%s) (%s) (%s) {setuserinfo} stopped\n"
-            "cleartomark\n",
-            id.userId, id.userCode, id.time);
+  writeUserInfo(id, out, lf, "  ");
 
   if (!isSpecifyTimeSupport(job)) {
-    lfsprintf(lf, out,
-              "mark {\n"
-              "<<\n"
-              "\t/JobType 3\n"
-              "\t/JobInfo <<\t/UserID (%s)\n"
-              "\t\t/Time (%s)\n"
-              "\t\t/JobID (%s)\n"
-              "\t\tisGenuine not isEnhancedFeatures or {\n"
-              "\t\t/HostLoginName (%s)\n"
-              "\t\t/HostName (%s)\n"
-              "\t\t}if\n"
-              "\t>>\n"
-              ">> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-              "} stopped cleartomark\n",
-              id.userId, id.time, id.fileName, job->hostLoginName, job->hostName);
-  } else if (!isSpecifyTimeEnable(job)) {
-    lfsprintf(lf, out,
-              "mark {\n"
-              "\t<< /JobType 3\n"
-              "\t/JobInfo\n"
-              "\t<<\n"
-              "\t\t/UserID (%s)\n"
-              "\t\t/Time(%s)\n"
-              "\t\t/JobID (%s)\n"
-              "\t\tisGenuine not isEnhancedFeatures or {\n"
-              "\t\t/HostLoginName (%s)\n"
-              "\t\t/HostName (%s)\n"
-              "\t\t}if\n"
-              "\t>>\n"
-              "\t/JobAttr << /Save 0 >>\n"
-              "\t>> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-              "} stopped cleartomark\n",
-              id.userId, id.time, id.fileName, job->hostLoginName, job->hostName);
-  } else {
-    char reservedBuffer[17] = {};
-    const char *reserved = arvex::lookup::jobOptionOrLatch(job, kSpecifyTimeOption);
+    lfsprintf(lf, out, "mark {\n<<\n\t/JobType 3\n\t/JobInfo <<\t/UserID (%s)\n\t\t/Time (%s)\n\t\t/JobID (%s)\n",
+              id.userId, id.time, id.fileName);
+    writeHostIdentity(job, out, lf);
+    writeSetJobType(out, lf, "");
+    return 0;
+  }
+  // Printers that take a reserved time get a differently spaced fragment.
+  const char *reserved = nullptr;
+  char reservedBuffer[17] = {};
+  if (isSpecifyTimeEnable(job)) {
+    reserved = arvex::lookup::jobOptionOrLatch(job, kSpecifyTimeOption);
     if (!reserved)
       reserved = getPPDSpecifyTime(job, reservedBuffer);
-    lfsprintf(lf, out,
-              "mark {\n"
-              "\t<< /JobType 3\n"
-              "\t/JobInfo\n"
-              "\t<<\n"
-              "\t\t/UserID (%s)\n"
-              "\t\t/Time(%s)\n"
-              "\t\t/JobID (%s)\n"
-              "\t\tisGenuine not isEnhancedFeatures or {\n"
-              "\t\t/HostLoginName (%s)\n"
-              "\t\t/HostName (%s)\n"
-              "\t\t/PrintReservedTime(%s)\n"
-              "\t\t}if\n"
-              "\t>>\n"
-              "\t/JobAttr << /Save 0 >>\n"
-              "\t>> /ADeviceProcSet /ProcSet findresource /SetJobType get exec\n"
-              "} stopped cleartomark\n",
-              id.userId, id.time, id.fileName, job->hostLoginName, job->hostName, reserved);
   }
+  lfsprintf(lf, out,
+            "mark {\n\t<< /JobType 3\n\t/JobInfo\n\t<<\n\t\t/UserID (%s)\n\t\t/Time(%s)\n\t\t/JobID (%s)\n",
+            id.userId, id.time, id.fileName);
+  writeHostIdentity(job, out, lf, reserved);
+  lfsprintf(lf, out, "\t/JobAttr << /Save 0 >>\n");
+  writeSetJobType(out, lf, "\t");
   return 0;
 }
 
-// A job stored on the device, not printed.
+// Stored on the device, not printed.
 int getInsertStringForSavedPrint(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   return writeStoredJob(job, out, lf, ARVEX_JOB_STORED, 1);
 }
 
-// A job stored on the device and printed.
+// Stored on the device and printed.
 int getInsertStringForSav2Print(const JobInfo *job, InsertBuffer *out, const char *lf)
 {
   return writeStoredJob(job, out, lf, ARVEX_JOB_STORE_AND_PRINT, 2);

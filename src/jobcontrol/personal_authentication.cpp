@@ -44,7 +44,6 @@ int PaGetFunctionValid(const JobInfo *job)
   return arvex::lookup::isTrueIgnoringCase(valid) ? 1 : 0;
 }
 
-// The queue's setting for personal authentication.
 const char *getPPDPaFunctionValid(const JobInfo *job)
 {
   return arvex::lookup::markedChoiceIs(job, "AXPersonalAuthentication", "True") ? "True" : "False";
@@ -58,10 +57,10 @@ const char *getPPDPaUserid(const JobInfo *job)
     return nullptr;
   if (std::strcmp(choice, "Custom") != 0)
     return "";
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXPAUserCode", arvex::lookup::ParamKind::Text);
-  if (!param)
+  const std::optional<const char *> text = arvex::lookup::customText(job, "AXPAUserCode");
+  if (!text)
     return nullptr;
-  const char *userId = arvex::lookup::paramText(param);
+  const char *userId = *text;
   if (!userId)
     return "";
   return isValidUserID(userId, 0, kPaUserIdMax, 0) ? userId : "";

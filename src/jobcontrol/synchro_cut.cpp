@@ -1,6 +1,7 @@
-// Synchro cut settings: whether the device trims the sheets to the image,
-// the margins it keeps, where it locks the image and which edge leads.
-// Each setting comes from the job option when present, else from the PPD.
+// Synchro cut: the fragment and its settings (whether the device trims the
+// sheets to the image, the margins it keeps, where it locks the image and
+// which edge leads). Each setting comes from the job option when present,
+// else from the PPD.
 
 #include <arvex/jobcontrol.h>
 
@@ -43,6 +44,38 @@ int printingPosition(const char *name)
 
 extern "C" {
 
+// The synchro-cut fragment, when synchro cut is on.
+int getInsertStringForSynchroCut(const JobInfo *job, InsertBuffer *out, const char *lf)
+{
+  // Every setting is read, also when synchro cut is off.
+  const char *enable = ScGetSynchroCutValid(job);
+  const int leading = ScGetImageDirection(job);
+  const int cornerLock = ScGetInformPrintingPosition(job);
+  const int top = ScGetSynchroCutMarginValue(job, 1);
+  const int bottom = ScGetSynchroCutMarginValue(job, 2);
+  const int left = ScGetSynchroCutMarginValue(job, 3);
+  const int right = ScGetSynchroCutMarginValue(job, 4);
+  if (std::strcmp(enable, "true") != 0)
+    return 0;
+  lfsprintf(lf, out,
+            "mark {\n"
+            " <<\n"
+            " /Enable %s\n"
+            " /Margin <<\n"
+            "     /Top %d\n"
+            "     /Bottom %d\n"
+            "     /Left %d\n"
+            "     /Right %d\n"
+            " >>\n"
+            " /CornerLock %d\n"
+            " /Leading %d\n"
+            " >>\n"
+            " /ADeviceProcSet /ProcSet findresource/SetSynchroCut get exec\n"
+            "} stopped cleartomark\n",
+            enable, top, bottom, left, right, cornerLock, leading);
+  return 0;
+}
+
 // Synchro cut on ("true") or off ("false").
 const char *ScGetSynchroCutValid(const JobInfo *job)
 {
@@ -52,7 +85,6 @@ const char *ScGetSynchroCutValid(const JobInfo *job)
   return equals(value, "On") ? "true" : "false";
 }
 
-// Synchro cut as the queue has it.
 const char *getPPDSynchroCutValid(const JobInfo *job)
 {
   return arvex::lookup::markedChoiceIs(job, "AXSynchroCut", "True") ? "true" : "false";
@@ -103,10 +135,7 @@ int ScGetSynchroCutMarginValue(const JobInfo *job, int side)
 // The queue's custom margin for keyword, 0 when not custom.
 int getPPDMarginValue(const JobInfo *job, const char *keyword)
 {
-  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
-    return 0;
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
-  return param ? param->current.custom_int : 0;
+  return arvex::lookup::customInt(job, keyword).value_or(0);
 }
 
 }  // extern "C"

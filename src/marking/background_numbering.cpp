@@ -12,45 +12,28 @@
 
 namespace {
 
-struct NamedCode {
-  const char *name;
-  int code;
-};
+using arvex::lookup::NamedCode;
+using arvex::lookup::NamedCodes;
 
-constexpr NamedCode kSizes[] = {{"Small", 0}, {"Normal", 1}, {"Large", 2}};
-constexpr NamedCode kDensities[] = {{"Light", 0}, {"Normal", 1}, {"Dark", 2}, {"VeryDark", 3}};
-constexpr NamedCode kColors[] = {{"Black", 0}, {"Cyan", 1},  {"Magenta", 2}, {"Yellow", 3},
-                                 {"Red", 4},   {"Green", 5}, {"Blue", 6}};
+// The job options use the PPD's choice keywords.
+constexpr NamedCode kSizes[] = {{"Small", "Small", 0}, {"Normal", "Normal", 1}, {"Large", "Large", 2}};
+constexpr NamedCode kDensities[] = {
+    {"Light", "Light", 0}, {"Normal", "Normal", 1}, {"Dark", "Dark", 2}, {"VeryDark", "VeryDark", 3}};
+constexpr NamedCode kColors[] = {{"Black", "Black", 0}, {"Cyan", "Cyan", 1},   {"Magenta", "Magenta", 2},
+                                 {"Yellow", "Yellow", 3}, {"Red", "Red", 4}, {"Green", "Green", 5},
+                                 {"Blue", "Blue", 6}};
 
 constexpr int kSizeFallback = 1;
 constexpr int kDensityFallback = 1;
 constexpr int kColorFallback = 0;
 constexpr int kStartNumberFallback = 1;
 
-// Code of name in table, or fallback for a name it doesn't hold.
-template <size_t N>
-int codeOf(const NamedCode (&table)[N], const char *name, int fallback)
-{
-  if (!name)
-    return fallback;
-  for (const auto &entry : table)
-    if (std::strcmp(name, entry.name) == 0)
-      return entry.code;
-  return fallback;
-}
-
 // The marked choice of keyword when the table knows it, else defaultName.
-template <size_t N>
-const char *recognisedChoice(const JobInfo *job, const char *keyword, const NamedCode (&table)[N],
-                             const char *defaultName)
+const char *recognisedChoice(const JobInfo *job, const char *keyword, NamedCodes table, const char *defaultName)
 {
-  const char *choice = arvex::lookup::markedChoice(job, keyword);
-  if (!choice)
-    return defaultName;
-  for (const auto &entry : table)
-    if (std::strcmp(choice, entry.name) == 0)
-      return entry.name;
-  return defaultName;
+  const NamedCode *row =
+      arvex::lookup::findRow(table, &NamedCode::ppdChoice, arvex::lookup::markedChoice(job, keyword));
+  return row ? row->ppdChoice : defaultName;
 }
 
 // Whether the device can print background numbers at all.
@@ -104,11 +87,10 @@ const char *getPPDBnFunctionValid(const JobInfo *job)
   return arvex::lookup::markedChoiceIs(job, "AXBackgroundNumbering", "True") ? "On" : "Off";
 }
 
-// Font size code.
 int BnGetSize(const JobInfo *job)
 {
   const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Size");
-  return codeOf(kSizes, value ? value : getPPDBnSize(job), kSizeFallback);
+  return arvex::lookup::codeOfOptionValue(kSizes, value ? value : getPPDBnSize(job), kSizeFallback);
 }
 
 // The queue's font size name.
@@ -117,11 +99,10 @@ const char *getPPDBnSize(const JobInfo *job)
   return recognisedChoice(job, "AXBNSize", kSizes, "Normal");
 }
 
-// Density code.
 int BnGetDensity(const JobInfo *job)
 {
   const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Density");
-  return codeOf(kDensities, value ? value : getPPDBnDensity(job), kDensityFallback);
+  return arvex::lookup::codeOfOptionValue(kDensities, value ? value : getPPDBnDensity(job), kDensityFallback);
 }
 
 // The queue's density name.
@@ -136,7 +117,7 @@ int BnGetColor(const JobInfo *job)
   if (!arvex::lookup::isColorDevice(job))
     return kColorFallback;
   const char *value = arvex::lookup::jobOption(job, "com.arvex.printsettings.BackgroundNumbering.Color");
-  return codeOf(kColors, value ? value : getPPDBnColor(job), kColorFallback);
+  return arvex::lookup::codeOfOptionValue(kColors, value ? value : getPPDBnColor(job), kColorFallback);
 }
 
 // The queue's colour name.
@@ -156,10 +137,7 @@ int BnGetStartNumber(const JobInfo *job)
 // The queue's custom first number of keyword, 1 when it has none.
 int getPPDBnStartNumber(const JobInfo *job, const char *keyword)
 {
-  if (!arvex::lookup::markedChoiceIs(job, keyword, "Custom"))
-    return kStartNumberFallback;
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, keyword, arvex::lookup::ParamKind::Int);
-  return param ? param->current.custom_int : kStartNumberFallback;
+  return arvex::lookup::customInt(job, keyword).value_or(kStartNumberFallback);
 }
 
 }  // extern "C"

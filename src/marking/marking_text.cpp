@@ -17,15 +17,15 @@
 #include <ctime>
 #include <string_view>
 
-#include "setting_tables.h"
+#include "../jobcontext/bounded_text.h"
+#include "../jobcontext/job_lookup.h"
 #include "../jobcontext/utf8_lead.h"
 
-using arvex::marking::codeOfMarkedChoice;
-using arvex::marking::codeOfOptionValue;
-using arvex::marking::isDOMDestination;
+using arvex::lookup::codeOfMarkedChoice;
+using arvex::lookup::isDOMDestination;
 using arvex::lookup::jobOption;
 using arvex::lookup::markedChoiceRecord;
-using arvex::marking::SettingName;
+using arvex::lookup::NamedCode;
 
 namespace {
 
@@ -34,7 +34,7 @@ constexpr int kMaxBytes = ARVEX_MARKING_TEXT_MAX;
 // Longest job-name option that addJobName looks at.
 constexpr size_t kJobNameWork = 4096 - 1;
 
-constexpr SettingName kTextTypes[] = {
+constexpr NamedCode kTextTypes[] = {
     {"User Defined", "UserText", 0},
     {"Login User Name", "LoginUserName", 1},
     {"PrintJob Name", "JobName", 2},
@@ -45,62 +45,8 @@ constexpr SettingName kTextTypes[] = {
     {"Login User Name + PrintJob Name + PrintJob Time", "LoginUserNameJobNameTime", 7},
 };
 
-// Appends to the text in an InsertBuffer's storage the way strlcat would,
-// bounded by its capacity and always terminated, but remembering the length
-// instead of measuring it for every append. The cursor is not used.
-class TextAppender {
-public:
-  explicit TextAppender(InsertBuffer *buf)
-      : start_(buf && buf->start ? buf->start : nullptr), capacity_(start_ ? buf->capacity : 0),
-        used_(start_ ? strnlen(start_, capacity_) : 0)
-  {
-  }
-
-  // Empty the text.
-  void clear()
-  {
-    if (capacity_ > 0) {
-      start_[0] = '\0';
-      used_ = 0;
-    }
-  }
-
-  // As much of text as fits.
-  void append(std::string_view text)
-  {
-    if (capacity_ == 0 || used_ + 1 >= capacity_)
-      return;
-    const size_t n = std::min(text.size(), capacity_ - used_ - 1);
-    std::memcpy(start_ + used_, text.data(), n);
-    used_ += n;
-    start_[used_] = '\0';
-  }
-
-  // text whole or not at all: a cut escape would leave a lone backslash,
-  // which escapes the closing parenthesis of the PostScript string, or a
-  // different byte value.
-  void appendWhole(std::string_view text)
-  {
-    if (capacity_ > 0 && used_ + text.size() < capacity_)
-      append(text);
-  }
-
-  // The byte as a backslash and three octal digits.
-  void appendEscape(unsigned char b)
-  {
-    const char escape[4] = {'\\', static_cast<char>('0' + (b >> 6)), static_cast<char>('0' + ((b >> 3) & 7)),
-                            static_cast<char>('0' + (b & 7))};
-    appendWhole(std::string_view(escape, sizeof(escape)));
-  }
-
-private:
-  char *start_;
-  size_t capacity_;
-  size_t used_;
-};
-
 // Octal notation into escapes (see strcatOctet).
-void appendOctet(TextAppender &out, std::string_view text)
+void appendOctet(arvex::BoundedAppender &out, std::string_view text)
 {
   if (text.empty())
     return;
@@ -160,7 +106,7 @@ TextParts partsOf(int type)
 // else from the PPD, escaped byte by byte.
 int userDefinedText(const JobInfo *job, InsertBuffer *text)
 {
-  TextAppender out(text);
+  auto out = arvex::BoundedAppender::afterText(text);
   if (const char *option = jobOption(job, "com.arvex.printsettings.CCPCustomText")) {
     out.clear();
     appendOctet(out, option);
@@ -180,18 +126,14 @@ int userDefinedText(const JobInfo *job, InsertBuffer *text)
 
 extern "C" {
 
-// Text type from the PPD's "AXTypeText".
 int getPPDCCPTextType(const JobInfo *job)
 {
   return codeOfMarkedChoice(kTextTypes, job, "AXTypeText", 0);
 }
 
-// Text type of the job.
 int getCCPTextType(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPTextType"))
-    return codeOfOptionValue(kTextTypes, value, 0);
-  return getPPDCCPTextType(job);
+  return arvex::lookup::settingCode(job, "com.arvex.printsettings.CCPTextType", kTextTypes, 0, getPPDCCPTextType);
 }
 
 // The user-defined text from the PPD, or "COPY" where it is not acceptable.
@@ -234,7 +176,7 @@ void strcatOctet(InsertBuffer *buf, const char *text)
 {
   if (!text)
     return;
-  TextAppender out(buf);
+  auto out = arvex::BoundedAppender::afterText(buf);
   appendOctet(out, text);
 }
 
@@ -247,7 +189,7 @@ int addPPDUtf8Text(const char *text, InsertBuffer *buf, int count)
   if (!text || !text[0])
     return count;
 
-  TextAppender out(buf);
+  auto out = arvex::BoundedAppender::afterText(buf);
   int i = 0;
   for (; text[i]; ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
@@ -274,7 +216,7 @@ int addLiteralText(const char *text, InsertBuffer *buf, int count)
 
   const size_t room = static_cast<size_t>(kMaxBytes - count);
   const size_t n = strnlen(text, room);
-  TextAppender out(buf);
+  auto out = arvex::BoundedAppender::afterText(buf);
   out.append(std::string_view(text, n));
   return count + static_cast<int>(n);
 }
@@ -290,7 +232,7 @@ int addJobName(const char *text, InsertBuffer *buf, int count)
     return count;
 
   const std::string_view name(text, strnlen(text, kJobNameWork));
-  TextAppender out(buf);
+  auto out = arvex::BoundedAppender::afterText(buf);
   size_t pos = 0;
   while (pos < name.size()) {
     const size_t begin = name.find_first_not_of('_', pos);

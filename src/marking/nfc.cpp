@@ -9,9 +9,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 
 #include <unicode/unorm2.h>
 #include <unicode/utf16.h>
+
+#include "../jobcontext/bounded_text.h"
 
 namespace {
 
@@ -49,36 +52,6 @@ public:
 private:
   const char *text_;
   long length_;
-};
-
-// Output bounded by the caller's capacity.
-class BoundedOutput {
-public:
-  BoundedOutput(char *out, size_t capacity) : out_(out), capacity_(capacity) {}
-
-  bool fits(size_t n) const { return n <= capacity_ - used_; }
-
-  bool put(char c)
-  {
-    if (!fits(1))
-      return false;
-    out_[used_++] = c;
-    return true;
-  }
-
-  // The byte as a backslash and three octal digits.
-  void putEscape(unsigned char b)
-  {
-    out_[used_++] = '\\';
-    out_[used_++] = static_cast<char>('0' + (b >> 6));
-    out_[used_++] = static_cast<char>('0' + ((b >> 3) & 7));
-    out_[used_++] = static_cast<char>('0' + (b & 7));
-  }
-
-private:
-  char *out_;
-  size_t capacity_;
-  size_t used_ = 0;
 };
 
 // UTF-16 work space for one call: on the stack up to the size of a marking
@@ -166,18 +139,18 @@ long decodeRun(const EscapedInput &in, long p, UChar *units, int32_t &count)
 }
 
 // Write composed units as escapes of their UTF-8 bytes, all or nothing.
-bool writeUnits(BoundedOutput &out, const UChar *units, int32_t count)
+bool writeUnits(arvex::BoundedAppender &out, const UChar *units, int32_t count)
 {
   size_t needed = 0;
   char bytes[3];
   for (int32_t i = 0; i < count; ++i)
     needed += 4 * static_cast<size_t>(convertUtf16ToUtf8(bytes, units[i]));
-  if (!out.fits(needed))
+  if (needed > out.room())
     return false;
   for (int32_t i = 0; i < count; ++i) {
     const int n = convertUtf16ToUtf8(bytes, units[i]);
     for (int k = 0; k < n; ++k)
-      out.putEscape(static_cast<unsigned char>(bytes[k]));
+      out.appendEscape(static_cast<unsigned char>(bytes[k]));
   }
   return true;
 }
@@ -203,13 +176,13 @@ int convertUTF8MACtoUTF8(int length, const char *in, char *out, size_t outCapaci
     return -1;
 
   const EscapedInput input(in, length);
-  BoundedOutput output(out, outCapacity);
+  arvex::BoundedAppender output(out, outCapacity, 0, arvex::BoundedAppender::Ends::Unterminated);
   int result = 1;
   long r = 0;
   while (r < input.length()) {
     const unsigned char c = input.at(r);
     if (c != '\\') {
-      if (!output.put(static_cast<char>(c)))
+      if (!output.appendWhole(static_cast<char>(c)))
         return -1;
       ++r;
       continue;
@@ -217,9 +190,9 @@ int convertUTF8MACtoUTF8(int length, const char *in, char *out, size_t outCapaci
     if (!input.escapeAt(r)) {
       // An escaped backslash or a character escape passes whole, so its
       // second byte is never taken for the start of an escape.
-      if (!output.put('\\'))
+      if (!output.appendWhole('\\'))
         return -1;
-      if (r + 1 < input.length() && !output.put(static_cast<char>(input.at(r + 1))))
+      if (r + 1 < input.length() && !output.appendWhole(static_cast<char>(input.at(r + 1))))
         return -1;
       r += 2;
       continue;

@@ -77,12 +77,11 @@ void appendTail(InsertBuffer *out, const char *lf, int repeat, const char *lineS
   lfsprintf(lf, out, ">>\n>>\n/ADeviceProcSet /ProcSet findresource /SetMarkingType get exec\n} stopped cleartomark\n\n");
 }
 
-}  // namespace
-
-extern "C" {
-
-// Append the Prevention Copy Pattern fragment.
-int getInsertStringForPreventionCopyPattern(const JobInfo *job, int markingType, InsertBuffer *out, const char *lf)
+// The two fragments share everything but the pattern lines: Prevention
+// Copy Pattern adds colour, density and mask pattern (a mask leaves no room
+// for a text effect). The marking text is built in static buffers, as the
+// printers' drivers always have.
+int writePatternFragment(const JobInfo *job, int markingType, InsertBuffer *out, const char *lf, bool prevention)
 {
   static char marking_string[kMarkingSize];
   static char buf_for_NFC[kComposedSize];
@@ -96,11 +95,17 @@ int getInsertStringForPreventionCopyPattern(const JobInfo *job, int markingType,
     return 1;
   }
 
-  const int color = getCCPColor(job);
-  const int density = getCCPDensity(job);
-  const int mask = getCCPMaskPattern(job);
-  // A mask pattern leaves no room for a text effect.
-  const int effect = mask == 0 ? getCCPEffect(job, markingType) : 0;
+  int color = 0;
+  int density = 0;
+  int mask = 0;
+  int effect = 0;
+  if (prevention) {
+    color = getCCPColor(job);
+    density = getCCPDensity(job);
+    mask = getCCPMaskPattern(job);
+  }
+  if (mask == 0)
+    effect = getCCPEffect(job, markingType);
 
   const char *font = fontOf(job);
   if (!font) {
@@ -115,49 +120,29 @@ int getInsertStringForPreventionCopyPattern(const JobInfo *job, int markingType,
   const int position = (repeat == 0 && std::strcmp(angle, "0") == 0) ? getCCPPosition(job) : 3;
   const char *lineSpace = lineSpaceOf(job, lineSpaceWork);
 
+  lfsprintf(lf, out, "\nmark {\n<< /MarkingType %d\n", markingType);
+  if (prevention)
+    lfsprintf(lf, out, "/MarkingColor %d\n/MarkingDensity %d\n/MaskPattern %d\n", color, density, mask);
   lfsprintf(lf, out,
-            "\nmark {\n<< /MarkingType %d\n/MarkingColor %d\n/MarkingDensity %d\n/MaskPattern %d\n"
             "/StringEffect %d\n/StringAttributes <<\n/FontName (%s)\n/FontSize %s\n/String (%s)\n"
             "/StringPosition %d\n/StringAngle %s\n",
-            markingType, color, density, mask, effect, font, size, marking_string, position, angle);
+            effect, font, size, marking_string, position, angle);
   appendTail(out, lf, repeat, lineSpace);
   return 0;
 }
 
-// Append the Copy Guard fragment.
+}  // namespace
+
+extern "C" {
+
+int getInsertStringForPreventionCopyPattern(const JobInfo *job, int markingType, InsertBuffer *out, const char *lf)
+{
+  return writePatternFragment(job, markingType, out, lf, true);
+}
+
 int getInsertStringForCopyGuard(const JobInfo *job, int markingType, InsertBuffer *out, const char *lf)
 {
-  static char marking_string[kMarkingSize];
-  static char buf_for_NFC[kComposedSize];
-  std::memset(marking_string, 0, sizeof(marking_string));
-  std::memset(buf_for_NFC, 0, sizeof(buf_for_NFC));
-  char sizeWork[kSettingWorkSize] = {};
-  char angleWork[kSettingWorkSize] = {};
-  char lineSpaceWork[kSettingWorkSize] = {};
-  if (!out) {
-    latchError(ARVEX_ERR_WRITER);
-    return 1;
-  }
-
-  const int effect = getCCPEffect(job, markingType);
-  const char *font = fontOf(job);
-  if (!font) {
-    latchError(ARVEX_ERR_WRITER);
-    return 1;
-  }
-  const char *size = sizeOf(job, sizeWork);
-  buildMarkingText(job, marking_string, buf_for_NFC);
-  const char *lineSpace = lineSpaceOf(job, lineSpaceWork);
-  const char *angle = angleOf(job, angleWork);
-  const int repeat = getCCPRepeat(job);
-  const int position = (repeat == 0 && std::strcmp(angle, "0") == 0) ? getCCPPosition(job) : 3;
-
-  lfsprintf(lf, out,
-            "\nmark {\n<< /MarkingType %d\n/StringEffect %d\n/StringAttributes <<\n/FontName (%s)\n"
-            "/FontSize %s\n/String (%s)\n/StringPosition %d\n/StringAngle %s\n",
-            markingType, effect, font, size, marking_string, position, angle);
-  appendTail(out, lf, repeat, lineSpace);
-  return 0;
+  return writePatternFragment(job, markingType, out, lf, false);
 }
 
 }  // extern "C"

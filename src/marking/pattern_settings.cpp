@@ -11,32 +11,31 @@
 #include <cstring>
 #include <strings.h>
 
-#include "setting_tables.h"
+#include "../jobcontext/job_lookup.h"
 
-using arvex::marking::codeOfMarkedChoice;
-using arvex::marking::codeOfOptionValue;
-using arvex::marking::isDOMDestination;
-using arvex::lookup::jobOption;
-using arvex::lookup::markedChoiceRecord;
 using arvex::lookup::attributeValue;
-using arvex::marking::SettingName;
+using arvex::lookup::codeOfMarkedChoice;
+using arvex::lookup::isDOMDestination;
+using arvex::lookup::markedChoiceRecord;
+using arvex::lookup::NamedCode;
+using arvex::lookup::settingCode;
 
 namespace {
 
-constexpr SettingName kCopyControlTypes[] = {
+constexpr NamedCode kCopyControlTypes[] = {
     {"Off", "Off", 0},
     {"Copy Guard", "CopyGuard", 1},
     {"Prevention Copy Pattern", "PreventionCopyPattern", 2},
 };
 
-constexpr SettingName kColors[] = {
+constexpr NamedCode kColors[] = {
     {"Black", "Black", 0},
     {"Cyan", "Cyan", 1},
     {"Magenta", "Magenta", 2},
 };
 
 // The middle step is "Middle" in the dialog but "Medium" in the PPD.
-constexpr SettingName kDensities[] = {
+constexpr NamedCode kDensities[] = {
     {"Very Light", "VeryLight", 1},
     {"Light", "Light", 2},
     {"Middle", "Medium", 3},
@@ -44,7 +43,7 @@ constexpr SettingName kDensities[] = {
     {"Very Dark", "VeryDark", 5},
 };
 
-constexpr SettingName kMaskPatterns[] = {
+constexpr NamedCode kMaskPatterns[] = {
     {"None", "None", 0},
     {"Wave Crest", "WaveCrest", 1},
     {"Mesh", "Mesh", 2},
@@ -60,7 +59,7 @@ constexpr SettingName kMaskPatterns[] = {
 
 // "Background only" has no code of its own: it depends on the marking type.
 constexpr int kBackgroundOnly = -1;
-constexpr SettingName kEffects[] = {
+constexpr NamedCode kEffects[] = {
     {"Off", "Off", 0},
     {"Background Only", "BackgroundOnly", kBackgroundOnly},
     {"Reverse Patterns", "ReversePatterns", 2},
@@ -69,7 +68,7 @@ constexpr SettingName kEffects[] = {
 
 // The centred edge positions are "Center Top"/"Center Bottom" in the
 // dialog but "TopCenter"/"BottomCenter" in the PPD.
-constexpr SettingName kPositions[] = {
+constexpr NamedCode kPositions[] = {
     {"Top Left", "TopLeft", 0},
     {"Center Top", "TopCenter", 1},
     {"Top Right", "TopRight", 2},
@@ -79,7 +78,7 @@ constexpr SettingName kPositions[] = {
     {"Bottom Right", "BottomRight", 6},
 };
 
-constexpr SettingName kRepeats[] = {
+constexpr NamedCode kRepeats[] = {
     {"Off", "Off", 0},
     {"Repeat", "Repeat", 1},
     {"Repeat and Rotate carriage return", "RepeatandRotateCarriageReturn", 2},
@@ -148,31 +147,32 @@ const char *customTextSetting(const JobInfo *job, const char *keyword, const cha
   return work;
 }
 
-// Font name contains needle.
 bool nameHas(const ppd_attr_t *attr, const char *needle)
 {
   return std::strstr(attr->spec, needle) != nullptr;
+}
+
+// The queue's text effect before "Background only" is resolved.
+int ppdEffectCode(const JobInfo *job)
+{
+  return codeOfMarkedChoice(kEffects, job, "AXEffects", 0);
 }
 
 }  // namespace
 
 extern "C" {
 
-// Copy-control type from the PPD's "AXPreventionType".
 int getPPDCopyControlType(const JobInfo *job)
 {
   return codeOfMarkedChoice(kCopyControlTypes, job, "AXPreventionType", 0);
 }
 
-// Copy-control type of the job.
 int getCopyControlType(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPCopyControlType"))
-    return codeOfOptionValue(kCopyControlTypes, value, 0);
-  return getPPDCopyControlType(job);
+  return settingCode(job, "com.arvex.printsettings.CCPCopyControlType", kCopyControlTypes, 0, getPPDCopyControlType);
 }
 
-// Marking colour from the PPD; a monochrome device always marks in black.
+// A monochrome device always marks in black.
 int getPPDCCPColor(const JobInfo *job)
 {
   // CUPS matches attribute names without regard to case: this finds the
@@ -183,82 +183,60 @@ int getPPDCCPColor(const JobInfo *job)
   return codeOfMarkedChoice(kColors, job, "AXColor", 0);
 }
 
-// Marking colour. The option is taken as it is, even on a monochrome device.
+// The option is taken as it is, even on a monochrome device.
 int getCCPColor(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPColor"))
-    return codeOfOptionValue(kColors, value, 0);
-  return getPPDCCPColor(job);
+  return settingCode(job, "com.arvex.printsettings.CCPColor", kColors, 0, getPPDCCPColor);
 }
 
-// Marking density from the PPD.
 int getPPDCCPDensity(const JobInfo *job)
 {
   return codeOfMarkedChoice(kDensities, job, "AXDensity", 3);
 }
 
-// Marking density.
 int getCCPDensity(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPDensity"))
-    return codeOfOptionValue(kDensities, value, 3);
-  return getPPDCCPDensity(job);
+  return settingCode(job, "com.arvex.printsettings.CCPDensity", kDensities, 3, getPPDCCPDensity);
 }
 
-// Mask pattern from the PPD.
 int getPPDCCPMaskPattern(const JobInfo *job)
 {
   return codeOfMarkedChoice(kMaskPatterns, job, "AXMaskType", 0);
 }
 
-// Mask pattern.
 int getCCPMaskPattern(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPMaskType"))
-    return codeOfOptionValue(kMaskPatterns, value, 0);
-  return getPPDCCPMaskPattern(job);
+  return settingCode(job, "com.arvex.printsettings.CCPMaskType", kMaskPatterns, 0, getPPDCCPMaskPattern);
 }
 
-// Text effect from the PPD, for the given marking type.
 int getPPDCCPEffect(const JobInfo *job, int markingType)
 {
-  return effectFor(codeOfMarkedChoice(kEffects, job, "AXEffects", 0), markingType);
+  return effectFor(ppdEffectCode(job), markingType);
 }
 
-// Text effect, for the given marking type.
 int getCCPEffect(const JobInfo *job, int markingType)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPEffect"))
-    return effectFor(codeOfOptionValue(kEffects, value, 0), markingType);
-  return getPPDCCPEffect(job, markingType);
+  return effectFor(settingCode(job, "com.arvex.printsettings.CCPEffect", kEffects, 0, ppdEffectCode), markingType);
 }
 
-// Text position from the PPD.
 int getPPDCCPPosition(const JobInfo *job)
 {
   return codeOfMarkedChoice(kPositions, job, "AXPosition", 3);
 }
 
-// Text position.
 int getCCPPosition(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPPosition"))
-    return codeOfOptionValue(kPositions, value, 3);
-  return getPPDCCPPosition(job);
+  return settingCode(job, "com.arvex.printsettings.CCPPosition", kPositions, 3, getPPDCCPPosition);
 }
 
-// Repeat mode from the PPD.
 int getPPDCCPRepeat(const JobInfo *job)
 {
   return codeOfMarkedChoice(kRepeats, job, "AXRepeat", 0);
 }
 
-// Repeat mode.
 int getCCPRepeat(const JobInfo *job)
 {
-  if (const char *value = jobOption(job, "com.arvex.printsettings.CCPRepeat"))
-    return codeOfOptionValue(kRepeats, value, 0);
-  return getPPDCCPRepeat(job);
+  return settingCode(job, "com.arvex.printsettings.CCPRepeat", kRepeats, 0, getPPDCCPRepeat);
 }
 
 // Font size from the PPD's "AXSize".

@@ -7,8 +7,6 @@
 #include <arvex/userauth.h>
 
 #include <array>
-#include <cstring>
-#include <syslog.h>
 
 #include "../jobcontext/job_lookup.h"
 
@@ -26,13 +24,6 @@ constexpr char kFullBlock[] = "@PJL SET AUTHENTICATIONENCRYPTSETTING = 2\n"
 constexpr char kEmptyUserBlock[] = "@PJL SET AUTHENTICATIONUSERNAME = \"\"\n"
                                    "@PJL SET AUTHENTICATIONUSERNAMECHARSET = %d\n";
 
-// Whether the buffer's text reaches its last byte, that is, whether an
-// append may have been cut.
-bool isFull(const InsertBuffer *buf)
-{
-  return buf->cursor >= buf->start + buf->capacity - 1;
-}
-
 }  // namespace
 
 extern "C" {
@@ -48,18 +39,9 @@ int getInsertPJL(const JobInfo *job, InsertBuffer *out, const char *sample, int3
   InsertBuffer lfHolder = {lf, sizeof(lf), lf};
   getLinefeedCode(sample, &lfHolder, length);
 
-  char *const before = out->cursor;
+  // Like every writer, the block is cut where the buffer's room ends.
   getInsertStringForPJL(job, out, lf);
   if (getInsertStringForUserAuthenticationPJL(job, out, lf) != 0) {
-    latchError(ARVEX_ERR_WRITER);
-    return 1;
-  }
-  // A block cut by the end of the buffer would send the printer a broken
-  // command; it goes out whole or not at all.
-  if (isFull(out)) {
-    syslog(LOG_ERR, "authentication block too long for the insertion buffer, left out\n");
-    std::memset(before, 0, static_cast<size_t>(out->start + out->capacity - before));
-    out->cursor = before;
     latchError(ARVEX_ERR_WRITER);
     return 1;
   }

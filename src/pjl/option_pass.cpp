@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <sys/socket.h>
@@ -145,13 +146,18 @@ size_t getPJLOptionCommand(const JobInfo *job, const char *keyword, const char *
   const ppd_choice_t *choice = ppdFindMarkedChoice(job->ppd, keyword);
   if (!choice || !choice->code)
     return 0;
-  const std::string text = pjlCommandFor(job, keyword, choice->code, copies ? copies : "");
-  if (out && size > 0) {
-    const size_t n = text.size() < size ? text.size() : size - 1;
-    std::memcpy(out, text.data(), n);
-    out[n] = '\0';
+  try {
+    const std::string text = pjlCommandFor(job, keyword, choice->code, copies ? copies : "");
+    if (out && size > 0) {
+      const size_t n = text.size() < size ? text.size() : size - 1;
+      std::memcpy(out, text.data(), n);
+      out[n] = '\0';
+    }
+    return text.size();
+  } catch (const std::bad_alloc &) {
+    latchError(ARVEX_ERR_MEMORY);
+    return 0;
   }
-  return text.size();
 }
 
 // Append the block, write what was appended, empty the buffer.

@@ -50,10 +50,10 @@ const char *getPPDAuthenticationPasswordText(const JobInfo *job)
 {
   if (getPPDChoice(job, "AXAuthLoginPassword") != ARVEX_CHOICE_CUSTOM)
     return "";
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXAuthLoginPassword", arvex::lookup::ParamKind::Text);
-  if (!param)
+  const std::optional<const char *> password = arvex::lookup::customText(job, "AXAuthLoginPassword");
+  if (!password)
     return "";
-  const char *text = arvex::lookup::paramText(param);
+  const char *text = *password;
   if (getCupsVersion() == 1)
     return text;
   return isValidCustomText(text, 0, kTextLimit) ? text : "";
@@ -76,8 +76,7 @@ const char *getPPEncryptionKeyText(const JobInfo *job)
 {
   if (getPPDChoice(job, "AXAuthEncryptionKey") != ARVEX_CHOICE_CUSTOM)
     return "";
-  const ppd_cparam_t *param = arvex::lookup::customParam(job, "AXAuthEncryptionKey", arvex::lookup::ParamKind::Text);
-  const char *key = param ? arvex::lookup::paramText(param) : nullptr;
+  const char *key = arvex::lookup::customText(job, "AXAuthEncryptionKey").value_or(nullptr);
   return isValidEncryptionKey(key) ? "" : key;
 }
 

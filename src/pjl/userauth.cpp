@@ -78,7 +78,6 @@ int getPPDLoginUserNameType(const JobInfo *job)
   return arvex::lookup::markedChoiceIsIgnoringCase(job, "AXAuthLoginUserNameType", "LoginUserName") ? 1 : 0;
 }
 
-// The defined user ID of the PPD.
 const char *getPPDLoginUserNameText(const JobInfo *job)
 {
   switch (getPPDChoice(job, "AXAuthLoginUserNameText")) {
@@ -86,9 +85,7 @@ const char *getPPDLoginUserNameText(const JobInfo *job)
     return nullptr;
   case ARVEX_CHOICE_CUSTOM: {
     // A missing parameter, or a numeric one that holds no text, gives "".
-    const ppd_cparam_t *param =
-        arvex::lookup::customParam(job, "AXAuthLoginUserNameText", arvex::lookup::ParamKind::Text);
-    return param ? arvex::lookup::paramText(param) : "";
+    return arvex::lookup::customText(job, "AXAuthLoginUserNameText").value_or("");
   }
   default:
     return "";

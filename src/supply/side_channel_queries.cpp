@@ -40,6 +40,37 @@ void terminate(SideChannelReply &reply)
   reply.data[reply.length] = '\0';
 }
 
+// One SNMP request and its reply, with the answers libcups's
+// cupsSideChannelSNMPGet gives for a well-formed reply. The backend is
+// outside the filter's trust: a reply of another command, one whose data
+// does not start with the requested OID and its terminator, or one whose
+// value does not fit is a bad message, never a crash.
+int exchangeSnmp(const char *oid, SideChannelReply &reply, double timeout)
+{
+  const size_t oidSize = std::strlen(oid) + 1;
+  if (cupsSideChannelWrite(CUPS_SC_CMD_SNMP_GET, CUPS_SC_STATUS_NONE, oid, static_cast<int>(oidSize), timeout) != 0)
+    return CUPS_SC_STATUS_TIMEOUT;
+
+  char message[2048];
+  int length = sizeof(message);
+  cups_sc_command_t command = CUPS_SC_CMD_NONE;
+  cups_sc_status_t status = CUPS_SC_STATUS_NONE;
+  if (cupsSideChannelRead(&command, &status, message, &length, timeout) != 0)
+    return CUPS_SC_STATUS_TIMEOUT;
+  if (command != CUPS_SC_CMD_SNMP_GET)
+    return CUPS_SC_STATUS_BAD_MESSAGE;
+  if (status != CUPS_SC_STATUS_OK)
+    return status;
+  if (length < 0 || static_cast<size_t>(length) < oidSize || std::memcmp(message, oid, oidSize) != 0)
+    return CUPS_SC_STATUS_BAD_MESSAGE;
+  const int valueLength = length - static_cast<int>(oidSize);
+  if (valueLength + 1 > reply.length)
+    return CUPS_SC_STATUS_TOO_BIG;
+  std::memcpy(reply.data, message + oidSize, static_cast<size_t>(valueLength));
+  reply.length = valueLength;
+  return CUPS_SC_STATUS_OK;
+}
+
 // Ask the backend for one SNMP value. StopReportLevels may end the thread
 // while the backend keeps it waiting.
 int requestSnmpValue(const char *oid, SideChannelReply &reply, double timeout)
@@ -47,7 +78,7 @@ int requestSnmpValue(const char *oid, SideChannelReply &reply, double timeout)
   std::memset(reply.data, 0, sizeof(reply.data));
   reply.length = static_cast<int>(sizeof(reply.data)) - 1;
   const int window = arvex::supply::openCancelWindow();
-  const cups_sc_status_t status = cupsSideChannelSNMPGet(oid, reply.data, &reply.length, timeout);
+  const int status = exchangeSnmp(oid, reply, timeout);
   arvex::supply::closeCancelWindow(window);
   terminate(reply);
   return status;

@@ -170,8 +170,10 @@ cupsd -f -c "$DIR/cupsd.conf" -s "$DIR/cups-files.conf" &
 PIDS+=($!)
 wait_for 10 lpstat -r || fail "cupsd doesn't start"
 
-# A failing filter aborts the job instead of retrying it later.
-lpadmin -p "$QUEUE" -E -v "socket://127.0.0.1:$SINK_PORT" -P "$SOURCE_DIR/fixtures/ppd/supply-color.ppd" \
+# A failing filter aborts the job instead of retrying it later. A scheduler
+# that has only just started may still refuse the first administration
+# request.
+wait_for 10 lpadmin -p "$QUEUE" -E -v "socket://127.0.0.1:$SINK_PORT" -P "$SOURCE_DIR/fixtures/ppd/supply-color.ppd" \
   -o printer-error-policy=abort-job || fail "lpadmin can't create the queue"
 
 # printer_attributes ATTR...: the printer's attributes as "name = value" lines.

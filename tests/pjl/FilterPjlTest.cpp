@@ -268,16 +268,16 @@ TEST(FilterBadInput, LongAndInvalidNames)
   EXPECT_EQ(broken.out, job(bad, interleaved(hostLoginName(bad) + emptyUserBlock(1))));
 }
 
-TEST(FilterBadInput, HostLoginNameTooLongForTheBlockLeavesTheBlockOut)
+TEST(FilterBadInput, HostLoginNameTooLongForTheBlockIsCutWhereTheBufferEnds)
 {
-  // The job header shares its room between title and user; the block would
-  // be cut by the insertion buffer, so it is not sent at all.
+  // The header shares its room between title and user; the block is cut
+  // by the 4096-byte insertion buffer, 4095 bytes of text.
   const std::string user(5000, 'u');
   const ProcessResult r = runFilter({.ppd = kAuthPpd, .user = user, .options = "x=1"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.find("AUTHENTICATION"), std::string::npos);
-  EXPECT_EQ(r.out.find("HOSTLOGINNAME"), std::string::npos);
-  EXPECT_NE(r.out.find(kDuplexOff + kStapleOff + kEnterPdf), std::string::npos);
+  const std::string cut = "@PJL SET HOSTLOGINNAME = \"" + std::string(4095 - 26, 'u');
+  EXPECT_NE(r.out.find(cut + kStapleOff), std::string::npos);
+  EXPECT_NE(r.out.find(cut + kEnterPdf), std::string::npos);
 }
 
 TEST(FilterFailure, BrokenPipeAfterAnOrdinaryLatchedCode)

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -29,6 +30,7 @@ constexpr size_t kOutputSize = 64 * 1024;
 constexpr size_t kSampleSize = 4096;
 constexpr int kExitUsage = 2;
 
+constexpr char kOutOfMemory[] = "arvex-jobcontrol: out of memory\n";
 constexpr char kUsage[] =
     "Usage: arvex-jobcontrol [--login-comment | --target-comment] [--ppd FILE]\n"
     "                        job-id user title copies options [file]\n";
@@ -150,6 +152,8 @@ bool readSample(const char *file, std::string &sample)
   if (file) {
     FILE *in = std::fopen(file, "rb");
     if (!in) {
+      if (errno == ENOMEM)
+        throw std::bad_alloc();
       std::fprintf(stderr, "arvex-jobcontrol: can't open \"%s\": %s\n", file, std::strerror(errno));
       return false;
     }
@@ -170,15 +174,11 @@ bool readSample(const char *file, std::string &sample)
 // Open the job record as the filter would, with its PPD marked.
 std::unique_ptr<JobInfo, JobDeleter> openJob(Arguments &args)
 {
-  if (args.ppd)
-    setenv("PPD", args.ppd, 1);
+  const char *ppdPath = args.ppd ? args.ppd : std::getenv("PPD");
   const int count = static_cast<int>(args.filterArgs.size()) - 1;
-  std::unique_ptr<JobInfo, JobDeleter> job(CreateJobInfo(count, args.filterArgs.data()));
-  if (!job) {
-    std::fputs("arvex-jobcontrol: out of memory\n", stderr);
+  std::unique_ptr<JobInfo, JobDeleter> job(CreateJobInfoWithPPD(count, args.filterArgs.data(), ppdPath));
+  if (!job)
     return job;
-  }
-  const char *ppdPath = std::getenv("PPD");
   if (!job->ppd && ppdPath && *ppdPath) {
     int line = 0;
     const ppd_status_t status = ppdLastError(&line);
@@ -193,9 +193,8 @@ std::unique_ptr<JobInfo, JobDeleter> openJob(Arguments &args)
   return job;
 }
 
-}  // namespace
 
-int main(int argc, char *argv[])
+int preview(int argc, char *argv[])
 {
   Arguments args;
   if (const int status = parseArguments(argc, argv, args); status >= 0)
@@ -208,6 +207,10 @@ int main(int argc, char *argv[])
     return kExitUsage;
 
   auto job = openJob(args);
+  if (!job) {
+    std::fputs(kOutOfMemory, stderr);
+    return 1;
+  }
   std::vector<char> storage(kOutputSize, '\0');
   InsertBuffer out = {storage.data(), storage.size(), storage.data()};
   const int length = static_cast<int>(sample.size());
@@ -233,4 +236,16 @@ int main(int argc, char *argv[])
     return kExitUsage;
   }
   return result;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+  try {
+    return preview(argc, argv);
+  } catch (const std::bad_alloc &) {
+    std::fputs(kOutOfMemory, stderr);
+    return 1;
+  }
 }
