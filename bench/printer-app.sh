@@ -51,8 +51,8 @@ head -c $((SIZE_MIB * 1024 * 1024 - $(stat -c %s "$PDF"))) /dev/zero | tr '\0' '
 
 # The filter, alone and into the printer through a pipe and socat.
 filter() {
-  env PPD="$DIR/ppd/arvex-m4000.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" 1 alice "Test job" 1 \
-    "PageSize=A4 Duplex=None Collate=True" "$BIG" 2>/dev/null
+  env PPD="$ARVEX_PPD_DIR/arvex-m4000.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" 1 alice "Test job" 1 \
+    "PageSize=A4 Duplex=None Collate=True OutputBin=FaceDown" "$BIG" 2>/dev/null
 }
 start=$(date +%s.%N)
 filter >/dev/null

@@ -34,7 +34,7 @@ id=$(lp -d arvex -o raw -t "Through CUPS" "$PDF" | sed -n 's/^request id is arve
 [ -n "$id" ] || fail "lp didn't queue the job"
 wait_for 30 bash -c "lpstat -W completed -o arvex | grep -q '^arvex-$id '" || fail "the CUPS job didn't complete"
 wait_for 10 job_is m4000 1 completed || fail "the application's job didn't complete: $(job_state m4000 1)"
-env PPD="$DIR/ppd/arvex-m4000.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" 1 root "Through CUPS" 1 \
-  "PageSize=A4 Duplex=None Collate=True" "$PDF" >"$DIR/expected.prn" 2>/dev/null
+env PPD="$ARVEX_PPD_DIR/arvex-m4000.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" 1 root "Through CUPS" 1 \
+  "PageSize=A4 Duplex=None Collate=True OutputBin=FaceDown" "$PDF" >"$DIR/expected.prn" 2>/dev/null
 cmp "$DIR/expected.prn" "$DIR/printer.prn" || fail "the job through CUPS isn't the filter's: $(head -c 300 "$DIR/printer.prn" | cat -v)"
 echo "PASS: a raw job through a CUPS everywhere queue reached the printer as the filter writes it"

@@ -50,13 +50,9 @@ wait_for() {
   return 1
 }
 
-# The stand-ins for the models' PPDs: monochrome with user authentication,
-# monochrome and colour without.
-mkdir -p "$DIR/ppd"
-ln -s "$SOURCE_DIR/fixtures/ppd/pjl-userauth.ppd" "$DIR/ppd/arvex-m4200.ppd"
-ln -s "$SOURCE_DIR/fixtures/ppd/pjl-options.ppd" "$DIR/ppd/arvex-m4000.ppd"
-ln -s "$DATA/arvex-c5000.ppd" "$DIR/ppd/arvex-c5000.ppd"
-export ARVEX_PPD_DIR="$DIR/ppd"
+# The models' PPDs as the build makes them.
+export ARVEX_PPD_DIR="$BUILD_DIR/ppd/arvex"
+[ -f "$ARVEX_PPD_DIR/arvex-c5200.ppd" ] || fail "no PPDs in $ARVEX_PPD_DIR"
 
 # app_start: run the server; APP_PORT is its port. (The sub-commands would
 # start a server of their own when they find none: wait on the socket.)

@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 
 app_start
 sink_start "$DIR/printer.prn"
-for printer in m4000 c5000 m4200; do add_printer "$printer" "arvex-$printer" "$SINK_PORT"; done
+for printer in c5200 c5000 m4200 m4000; do add_printer "$printer" "arvex-$printer" "$SINK_PORT"; done
 
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
 
@@ -54,7 +54,7 @@ while IFS='|' read -r printer user title copies attrs options; do
   id=$(ipp "$printer" "$DIR/job.test" -f "$PDF" -d jobuser="$user" -d title="$title" | sed -n 's/^job-id = //p')
   state=$(job_end "$printer" "$id")
   [[ $state == completed* ]] || fail "job '$title' ended $state"
-  env PPD="$DIR/ppd/arvex-$printer.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" "$id" "$user" "$title" \
+  env PPD="$ARVEX_PPD_DIR/arvex-$printer.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" "$id" "$user" "$title" \
     "$copies" "$options" "$PDF" >"$DIR/expected.prn" 2>/dev/null
   cmp "$DIR/expected.prn" "$DIR/printer.prn" || {
     diff <(head -c 2000 "$DIR/expected.prn" | cat -v) <(head -c 2000 "$DIR/printer.prn" | cat -v) | head -20
