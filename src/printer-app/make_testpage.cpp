@@ -6,6 +6,8 @@
 #include <cairo.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 int main(int argc, char *argv[])
 {
@@ -16,6 +18,13 @@ int main(int argc, char *argv[])
   const double width = 595, height = 842, margin = 12;
   cairo_surface_t *surface = cairo_pdf_surface_create(argv[1], width, height);
   cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, "Arvex Printer Application Test Page");
+  // Reproducible builds: the date the build is given, when it is given one.
+  if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    const std::time_t when = std::strtoll(epoch, nullptr, 10);
+    char date[32];
+    std::strftime(date, sizeof(date), "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&when));
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATE_DATE, date);
+  }
   cairo_t *cr = cairo_create(surface);
 
   cairo_set_line_width(cr, 1);
