@@ -20,7 +20,7 @@ echo "== build (regular, sanitizers)"
 configure build -DARVEX_BUILD_TESTS=ON -DARVEX_BUILD_BENCHMARKS=ON
 configure build-asan -DARVEX_SANITIZE=address,undefined -DARVEX_BUILD_BENCHMARKS=OFF
 # Only the threading tests run under ThreadSanitizer: build just them.
-BUILD_TARGETS="supply_thread_test" configure build-tsan -DARVEX_SANITIZE=thread -DARVEX_BUILD_BENCHMARKS=OFF
+BUILD_TARGETS="supply_thread_test printer_app_threads" configure build-tsan -DARVEX_SANITIZE=thread -DARVEX_BUILD_BENCHMARKS=OFF
 
 # run_ctest DIR LOG [ctest args...]: run quietly, show the log only on failure.
 run_ctest() {

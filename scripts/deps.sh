@@ -1,10 +1,11 @@
 # Debian packages the project needs, and the function that installs the
 # missing ones. Sourced by demo.sh and test.sh.
 
-BUILD_PACKAGES=(cmake make g++ pkg-config libcups2-dev libssl-dev libicu-dev cups-ppdc cups-client)
+BUILD_PACKAGES=(cmake make g++ pkg-config libcups2-dev libssl-dev libicu-dev cups-ppdc cups-client
+                libpappl-dev libcairo2-dev)
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev openssl icu-devtools clang libclang-rt-14-dev time
                cups cups-client cups-bsd cups-ipp-utils snmpd snmp socat python3
-               debhelper dpkg-dev iproute2)
+               debhelper dpkg-dev iproute2 ghostscript poppler-utils curl)
 DEMO_PACKAGES=(cups cups-client python3)
 
 # ensure_packages pkg...: install whichever of the packages are missing.

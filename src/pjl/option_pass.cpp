@@ -182,11 +182,11 @@ int flushAuthenticationBlock(const JobInfo *job, InsertBuffer *insertion, FILE *
 
 // Walk the PPD's groups and options in order; without a PPD only the final
 // flush runs.
-int runPjlOptionPass(const JobInfo *job, FILE *out, InsertBuffer *insertion, char *argv[])
+int runPjlOptionPass(const JobInfo *job, FILE *out, InsertBuffer *insertion, char *argv[], bool trace)
 {
   const std::string_view copies = copiesArgument(argv);
   ppd_file_t *ppd = job ? job->ppd : nullptr;
-  const bool trace = ppd && ppd->num_groups > 0 && systemLogAvailable();
+  trace = trace && ppd && ppd->num_groups > 0 && systemLogAvailable();
   for (int g = 0; ppd && g < ppd->num_groups; ++g) {
     const ppd_group_t &group = ppd->groups[g];
     if (trace)

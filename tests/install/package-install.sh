@@ -11,7 +11,7 @@
 # (each stopped by its PID), the work directory is removed.
 set -euo pipefail
 SKIP=77
-PACKAGES=(printer-driver-arvex libarvex-jobcontrol0 libarvex-jobcontrol-dev arvex-jobcontrol)
+PACKAGES=(printer-driver-arvex libarvex-jobcontrol0 libarvex-jobcontrol-dev arvex-jobcontrol arvex-printer-app)
 MODELS=(c5200:"Arvex C5200" c5000:"Arvex C5000" m4200:"Arvex M4200" m4000:"Arvex M4000")
 KEY=Qx7-office-key PASSWORD=s3cret-pw USER_ID=Jürgen
 fail() { echo "FAIL: $*" >&2; exit 1; }

@@ -1,0 +1,79 @@
+// arvex-printer-app: an IPP Everywhere Printer Application on PAPPL for
+// Arvex printers, which sends each printer the bytes arvex-pdf-filter would.
+#ifndef ARVEX_APP_PRINTER_APP_H
+#define ARVEX_APP_PRINTER_APP_H
+
+#include <arvex/cups.h>
+
+#include <pappl/pappl.h>
+
+#include <string>
+
+#include "job_head.h"
+#include "model.h"
+
+namespace arvex::app {
+
+// Where the models' PPDs and the application's data files are:
+// build-time defaults, or $ARVEX_PPD_DIR and $ARVEX_PRINTER_APP_DATADIR.
+std::string ppdDirectory();
+std::string dataDirectory();
+
+// The drivers, one per model, and their callbacks (driver.cpp).
+extern pappl_pr_driver_t kDrivers[];
+extern const int kNumDrivers;
+bool driverCallback(pappl_system_t *system, const char *driverName, const char *deviceUri, const char *deviceId,
+                    pappl_pr_driver_data_t *data, ipp_t **attrs, void *context);
+const char *autoAddCallback(const char *deviceInfo, const char *deviceUri, const char *deviceId, void *context);
+
+// The job attributes that set user authentication. Their values go into the
+// PPD marking (and the login name into PJL lines).
+struct VendorAttribute {
+  const char *name;
+  ipp_tag_t type;  // boolean, keyword or text
+};
+extern const VendorAttribute kVendorAttributes[];
+extern const int kNumVendorAttributes;
+constexpr size_t kMaxVendorText = 128;  // bytes, as the PPD's custom texts allow
+extern const char *const kCharsets[];   // arvex-auth-charset keywords
+extern const int kNumCharsets;
+
+// Why a vendor attribute's value (which must have type) can't be used:
+// another type, several values, over kMaxVendorText bytes or not
+// isPjlSafe; nullptr when it can.
+const char *vendorProblem(ipp_attribute_t *attr, ipp_tag_t type);
+
+// Whether a value may stand inside a quoted PJL line: no control character
+// (C0, DEL, C1 as UTF-8) and no double quote.
+bool isPjlSafe(const char *value);
+
+// The model of the job's printer.
+const Model &modelOf(pappl_job_t *job);
+
+// The filter arguments of a job: its PPD options from the job's attributes,
+// else the printer's defaults. false, with the job's message set, when a
+// value can't go to the printer. copies is "1" for raster jobs, whose
+// copies PAPPL renders itself.
+bool jobRequest(pappl_job_t *job, pappl_pr_options_t *options, const Model &model, bool raster, JobRequest &request);
+
+// Send head, the bytes of fd from its current offset, and the trailer to
+// the device. A job cancelled meanwhile still gets the trailer. false,
+// with the job's message set, when the device fails.
+bool sendJob(pappl_job_t *job, pappl_device_t *device, const std::string &head, int fd);
+
+// The printer callbacks (print_pdf.cpp, print_raster.cpp).
+bool printPdf(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
+bool rasterStartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
+bool rasterStartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, unsigned page);
+bool rasterWriteLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, unsigned y,
+                     const unsigned char *line);
+bool rasterEndPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, unsigned page);
+bool rasterEndJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
+
+// Refuse requests whose values can't go to the printer, before PAPPL
+// creates a job for them (request_check.cpp).
+http_status_t checkRequest(pappl_client_t *client, const char *group, gid_t groupId, void *context);
+
+}  // namespace arvex::app
+
+#endif

@@ -1,0 +1,142 @@
+// Requests whose values can't go to the printer are refused with
+// client-error-attributes-or-values-not-supported before a job exists.
+//
+// PAPPL 1.3.1 has no hook to validate job attributes; the authorization
+// callback is the one place where the application sees a job-creating
+// request before PAPPL acts on it. A refused request is answered here; PAPPL
+// then meets a request with its document data already read (Print-Job) or
+// with an error status already set (Set-Printer-Attributes), or a copies
+// value of 0 (Create-Job, Validate-Job), and stops without a job or a second
+// answer. The job's own check when it prints (jobRequest) catches the values
+// that don't come through here: jobs submitted over the local domain socket
+// and defaults saved from the web form.
+//
+// With the callback set, PAPPL asks remote clients to upgrade to TLS before
+// authorizing them; they may then print, and only local clients administer
+// the printers, as PAPPL allows without an authentication service.
+
+#include "printer_app.h"
+
+#include <cstring>
+#include <unistd.h>
+
+namespace arvex::app {
+
+namespace {
+
+// The operations that any client may ask of a printer.
+bool isPrintOperation(ipp_op_t op)
+{
+  switch (op) {
+  case IPP_OP_PRINT_JOB:
+  case IPP_OP_VALIDATE_JOB:
+  case IPP_OP_CREATE_JOB:
+  case IPP_OP_SEND_DOCUMENT:
+  case IPP_OP_CANCEL_JOB:
+  case IPP_OP_GET_JOB_ATTRIBUTES:
+  case IPP_OP_GET_JOBS:
+  case IPP_OP_CANCEL_MY_JOBS:
+  case IPP_OP_CLOSE_JOB:
+  case IPP_OP_CANCEL_CURRENT_JOB:
+  case IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS:
+  case IPP_OP_CREATE_JOB_SUBSCRIPTIONS:
+  case IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES:
+  case IPP_OP_GET_SUBSCRIPTIONS:
+  case IPP_OP_RENEW_SUBSCRIPTION:
+  case IPP_OP_CANCEL_SUBSCRIPTION:
+  case IPP_OP_GET_NOTIFICATIONS:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// The first attribute of the request that can't go to the printer, with
+// the reason.
+ipp_attribute_t *unusable(ipp_t *request, ipp_op_t op, std::string &why)
+{
+  const bool settings = op == IPP_OP_SET_PRINTER_ATTRIBUTES;
+  if (!settings) {
+    for (const char *name : {"job-name", "requesting-user-name"}) {
+      ipp_attribute_t *attr = ippFindAttribute(request, name, IPP_TAG_ZERO);
+      const char *value = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+      if (value && !isPjlSafe(value)) {
+        why = std::string(name) + " holds a control character or a double quote";
+        return attr;
+      }
+    }
+  }
+  for (int i = 0; i < kNumVendorAttributes; ++i) {
+    const std::string name = std::string(kVendorAttributes[i].name) + (settings ? "-default" : "");
+    ipp_attribute_t *attr = ippFindAttribute(request, name.c_str(), IPP_TAG_ZERO);
+    if (const char *problem = attr ? vendorProblem(attr, kVendorAttributes[i].type) : nullptr) {
+      why = name + " " + problem;
+      return attr;
+    }
+  }
+  return nullptr;
+}
+
+// Answer the request with the refusal and leave PAPPL nothing to do.
+void refuse(pappl_client_t *client, ipp_t *request, ipp_attribute_t *attr, const std::string &why)
+{
+  papplClientRespondIPP(client, IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES, "%s.", why.c_str());
+  // The attribute goes back without its value, which may be the very text
+  // that must not travel.
+  ippAddOutOfBand(papplClientGetResponse(client), IPP_TAG_UNSUPPORTED_GROUP, IPP_TAG_UNSUPPORTED_VALUE,
+                  ippGetName(attr));
+  http_t *http = papplClientGetHTTP(client);
+  char discard[8192];
+  while (httpRead2(http, discard, sizeof(discard)) > 0) {
+  }
+  ipp_t *response = papplClientGetResponse(client);
+  papplClientRespond(client, HTTP_STATUS_OK, nullptr, "application/ipp", 0, ippLength(response));
+  ippDeleteAttribute(request, ippFindAttribute(request, "copies", IPP_TAG_ZERO));
+  ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", 0);
+}
+
+// PAPPL 1.3.1 starts a thread for the first pending job of a printer
+// without marking it; a second look for work before that thread runs (as
+// when another document arrives) starts the same job on a second thread,
+// and the two corrupt the server. A document that arrives while a printer's
+// next job is starting waits (at most two seconds) until it has started.
+void waitForJobStart(pappl_printer_t *printer)
+{
+  auto starting = [printer] {
+    int counts[2] = {0, 0};  // pending, processing
+    papplPrinterIterateActiveJobs(
+        printer,
+        [](pappl_job_t *job, void *data) {
+          const ipp_jstate_t state = papplJobGetState(job);
+          static_cast<int *>(data)[0] += state == IPP_JSTATE_PENDING;
+          static_cast<int *>(data)[1] += state == IPP_JSTATE_PROCESSING;
+        },
+        counts, 1, 0);
+    return counts[0] > 0 && counts[1] == 0 && papplPrinterGetState(printer) != IPP_PSTATE_STOPPED;
+  };
+  for (int i = 0; i < 200 && starting(); ++i)
+    usleep(10000);
+}
+
+}  // namespace
+
+http_status_t checkRequest(pappl_client_t *client, const char * /*group*/, gid_t /*groupId*/, void * /*context*/)
+{
+  ipp_t *request = papplClientGetRequest(client);
+  const ipp_op_t op = request ? ippGetOperation(request) : IPP_OP_CUPS_NONE;
+  std::string why;
+  if (op == IPP_OP_PRINT_JOB || op == IPP_OP_CREATE_JOB || op == IPP_OP_VALIDATE_JOB ||
+      op == IPP_OP_SET_PRINTER_ATTRIBUTES) {
+    if (ipp_attribute_t *attr = unusable(request, op, why)) {
+      refuse(client, request, attr, why);
+      return HTTP_STATUS_CONTINUE;
+    }
+  }
+  if ((op == IPP_OP_PRINT_JOB || op == IPP_OP_SEND_DOCUMENT) && papplClientGetPrinter(client))
+    waitForJobStart(papplClientGetPrinter(client));
+  if (httpAddrLocalhost(httpGetAddress(papplClientGetHTTP(client))) || isPrintOperation(op))
+    return HTTP_STATUS_CONTINUE;
+  return HTTP_STATUS_FORBIDDEN;
+}
+
+}  // namespace arvex::app
