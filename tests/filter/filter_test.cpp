@@ -5,6 +5,9 @@
 
 #include "arvex/test.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <algorithm>
 #include <random>
@@ -21,6 +24,15 @@ std::string cut(const std::string &job, size_t n)
 {
   return job.substr(0, job.size() - n);
 }
+
+std::string repeat(const std::string &text, size_t times)
+{
+  std::string out;
+  while (times-- > 0)
+    out += text;
+  return out;
+}
+const std::string kMountain = "\xe5\xb1\xb1", kSmile = "\xf0\x9f\x98\x80";  // U+5C71, U+1F600
 
 std::string randomBytes(size_t size)
 {
@@ -41,7 +53,9 @@ TEST(JobHeader, TitleAndUserShareTheRoom)
   const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
       {title, user, title, user}, {std::string(100000, 't'), "user", std::string(972, 't'), "user"},  // 976 bytes in all
       {std::string(5000, 't'), std::string(3000, 'u'), std::string(488, 't'), std::string(488, 'u')},
-      {"tt", std::string(3000, 'u'), "tt", std::string(974, 'u')}};
+      {"tt", std::string(3000, 'u'), "tt", std::string(974, 'u')},
+      {repeat(kMountain, 500), "users", repeat(kMountain, 323), "users"},  // cut at characters, not at 971 bytes
+      {repeat(kSmile, 300), repeat(kMountain, 300), repeat(kSmile, 122), repeat(kMountain, 162)}};
   for (const auto &[title, user, expectedTitle, expectedUser] : cases) {
     TestJob job({.user = user, .title = title});
     const std::string header = written([&](FILE *out) { getInsertStringForStartPJL(job.get(), out); });
@@ -105,6 +119,36 @@ TEST(FilterSignals, TermWhileWaitingForDataEndsWithoutTrailer)
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(r.out == cut(pjlJob("t", "u", "", data), kTrailerSize));
+  // A reader that stalls while a write is half done: the job still ends.
+  const TempFile file(randomBytes(8 << 20));
+  Command stalled = filter({"1", "u", "t", "1", "", file.path()});
+  stalled.stallOutputAfter = 20000;
+  stalled.timeLimit = std::chrono::seconds(10);
+  stalled.watch = [sent = false](const Child &c) mutable {
+    return !sent && c.out.size() == 20000 && writingOutput(c.pid) && (sent = true) ? SIGTERM : 0;
+  };
+  const Child s = run(stalled);
+  EXPECT_FALSE(s.timedOut);
+  EXPECT_EQ(s.exitCode, 1);
+}
+
+TEST(FilterTimeZone, ZonesThatAreNoZoneFileAreNotLoaded)
+{
+  // The C library would read these as the zone file: the job's own data, or
+  // a FIFO that never ends.
+  const std::string fifo = testing::TempDir() + "arvex-tz-fifo";
+  unlink(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string &zone : {std::string("/dev/stdin"), std::string(":/dev/stdin"), std::string("/proc/self/fd/0"), fifo, std::string("../../../dev/stdin")}) {
+    Command job = filter({"1", "u", "t", "1", "com.arvex.printsettings.11ATimeZone=" + zone}, "%PDF-1.4 data");
+    job.timeLimit = std::chrono::seconds(10);
+    const Child r = run(job);
+    EXPECT_EQ(std::tuple(r.exitCode, r.out, r.err),
+              std::tuple(0, pjlJob("t", "u", "", "%PDF-1.4 data"),
+                         "DEBUG: the time-zone option names no zone file or rule; the local zone stays\n"))
+        << zone;
+  }
+  unlink(fifo.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The test support library (arvex/test.h).
 
+#include <algorithm>
 #include "arvex/test.h"
 
 #include <arvex/error.h>
@@ -172,9 +173,15 @@ Child run(const Command &command)
       child.inputDrained = ioctl(fds[0], FIONREAD, &unread) == 0 && unread == 0;
     else if (sent == command.input.size())
       drop(fds[0]);
+    const bool stalled = child.out.size() >= command.stallOutputAfter;
+    if (stalled && fds[2] < 0)
+      drop(fds[1]);  // it has ended
     for (int i : {1, 2}) {
       char chunk[65536];
-      const ssize_t n = fds[i] >= 0 ? read(fds[i], chunk, sizeof(chunk)) : 0;
+      if (i == 1 && stalled)
+        continue;
+      const size_t room = i == 1 ? std::min(sizeof(chunk), command.stallOutputAfter - child.out.size()) : sizeof(chunk);
+      const ssize_t n = fds[i] >= 0 ? read(fds[i], chunk, room) : 0;
       if (n > 0)
         sinks[i]->append(chunk, static_cast<size_t>(n));
       else if (n == 0 || errno != EAGAIN)
@@ -201,6 +208,11 @@ bool readingInput(pid_t pid)
 {
   // The call's number, then its arguments in hex: read(0, ...).
   return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_read) + " 0x0 ");
+}
+
+bool writingOutput(pid_t pid)
+{
+  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_write) + " 0x1 ");
 }
 
 int threadCount(pid_t pid)

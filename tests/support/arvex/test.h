@@ -94,11 +94,13 @@ struct Command {
   bool holdInput = false;              // ...or when watch returns kReleaseInput
   int sideChannel = -1;                // handed to the child as descriptor 4
   size_t closeOutputAfter = SIZE_MAX;  // bytes of standard output to read
+  size_t stallOutputAfter = SIZE_MAX;  // bytes read before it stops reading, the pipe left open
   std::chrono::milliseconds timeLimit{30000};
   std::function<int(const Child &)> watch{};  // every few ms: 0, kReleaseInput, or a signal to send
 };
 Child run(const Command &command);
-bool readingInput(pid_t pid);  // its main thread is blocked reading standard input
+bool readingInput(pid_t pid);   // its main thread is blocked reading standard input
+bool writingOutput(pid_t pid);  // its main thread is in a write to standard output
 int threadCount(pid_t pid);
 std::string shell(const std::string &command, const std::string &input = "");  // its standard output
 std::string written(const std::function<void(FILE *)> &writer);                // what writer wrote to its stream
