@@ -17,21 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
   // The first byte chooses the output capacity around the input length:
   // smaller, equal, or with room for any composition.
   const size_t length = size - 1;
-  size_t capacity = 0;
-  switch (data[0] % 4) {
-  case 0:
-    capacity = length / 2;
-    break;
-  case 1:
-    capacity = length;
-    break;
-  case 2:
-    capacity = length + data[0] / 4;
-    break;
-  default:
-    capacity = 3 * length + 12;
-    break;
-  }
+  const size_t capacities[] = {length / 2, length, length + data[0] / 4u, 3 * length + 12};
+  const size_t capacity = capacities[data[0] % 4];
   std::vector<char> in(data + 1, data + size);
   in.push_back('\0');  // a terminator outside the given length
   std::unique_ptr<char[]> out(new char[capacity + 1]);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "FuzzInput.h"
 
@@ -18,60 +19,33 @@ namespace {
 // Up to four values are passed, in the order text, number, text, number.
 constexpr int kSlots = 4;
 
-// Rewrite fmt so that its conversions match the slot types and there are at
-// most kSlots of them; later ones become "%%".
-std::string fitFormat(const std::string &fmt)
+// fmt rewritten so that its conversions match the slot types, later ones
+// becoming "%%", and the expansion of that format without any bound.
+std::pair<std::string, std::string> fitAndExpand(const std::string &fmt, const std::string &lf, const char *s0, int d1,
+                                                 const char *s2, int d3)
 {
-  std::string out;
+  std::string fitted, expanded;
   int slot = 0;
   for (size_t i = 0; i < fmt.size(); ++i) {
+    const char next = i + 1 < fmt.size() ? fmt[i + 1] : '\0';
     if (fmt[i] != '%') {
-      out += fmt[i];
-      continue;
-    }
-    const char next = i + 1 < fmt.size() ? fmt[i + 1] : '\0';
-    if (next == 'd' || next == 's') {
-      out += slot < kSlots ? (slot % 2 == 0 ? "%s" : "%d") : "%%";
+      fitted += fmt[i];
+      expanded += fmt[i] == '\n' ? lf : std::string(1, fmt[i]);
+    } else if ((next == 'd' || next == 's') && slot < kSlots) {
+      fitted += slot % 2 == 0 ? "%s" : "%d";
+      expanded += slot == 0 ? s0 : slot == 1 ? std::to_string(d1) : slot == 2 ? s2 : std::to_string(d3);
       ++slot;
       ++i;
-    } else if (next == '%') {
-      out += "%%";
+    } else if (next == 'd' || next == 's' || next == '%') {
+      fitted += "%%";
+      expanded += '%';
       ++i;
     } else {
-      out += '%';
+      fitted += '%';
+      expanded += '%';
     }
   }
-  return out;
-}
-
-// The expansion of fmt without any bound.
-std::string model(const std::string &lf, const std::string &fmt, const char *s0, int d1, const char *s2, int d3)
-{
-  std::string out;
-  int slot = 0;
-  for (size_t i = 0; i < fmt.size(); ++i) {
-    const char c = fmt[i];
-    const char next = i + 1 < fmt.size() ? fmt[i + 1] : '\0';
-    if (c == '\n') {
-      out += lf;
-    } else if (c != '%') {
-      out += c;
-    } else if (next == 's') {
-      out += slot == 0 ? s0 : s2;
-      ++slot;
-      ++i;
-    } else if (next == 'd') {
-      out += std::to_string(slot == 1 ? d1 : d3);
-      ++slot;
-      ++i;
-    } else if (next == '%') {
-      out += '%';
-      ++i;
-    } else {
-      out += '%';
-    }
-  }
-  return out;
+  return {fitted, expanded};
 }
 
 }  // namespace
@@ -90,9 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
   std::memcpy(&d3, data + 7, sizeof(d3));
   data += 11;
   size -= 11;
-  const std::string fmt = fitFormat(piece(data, size));
+  const std::string raw = piece(data, size);
   const std::string s0 = piece(data, size);
   const std::string s2 = piece(data, size);
+  const auto [fmt, expansion] = fitAndExpand(raw, lf, s0.c_str(), d1, s2.c_str(), d3);
 
   std::unique_ptr<char[]> storage(new char[capacity]);
   std::memset(storage.get(), 'p', already);
@@ -103,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
   const size_t length = strnlen(storage.get(), capacity);
   if (length >= capacity || buf.cursor != storage.get() + length)
     abort();
-  const std::string expected =
-      (std::string(already, 'p') + model(lf, fmt, s0.c_str(), d1, s2.c_str(), d3)).substr(0, capacity - 1);
+  const std::string expected = (std::string(already, 'p') + expansion).substr(0, capacity - 1);
   if (std::string(storage.get(), length) != expected)
     abort();
   return 0;

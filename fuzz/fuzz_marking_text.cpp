@@ -15,20 +15,9 @@
 
 namespace {
 
-const char *const kTextTypes[] = {"User Defined",
-                                  "Login User Name",
-                                  "PrintJob Name",
-                                  "PrintJob Time",
-                                  "Login User Name + PrintJob Name",
-                                  "Login User Name + PrintJob Time",
-                                  "PrintJob Name + PrintJob Time",
-                                  "Login User Name + PrintJob Name + PrintJob Time"};
-
-void checkTerminated(const char *storage, size_t capacity)
-{
-  if (capacity > 0 && strnlen(storage, capacity) >= capacity)
-    abort();
-}
+const char *const kTextTypes[] = {"User Defined", "Login User Name", "PrintJob Name", "PrintJob Time",
+                                  "Login User Name + PrintJob Name", "Login User Name + PrintJob Time",
+                                  "PrintJob Name + PrintJob Time", "Login User Name + PrintJob Name + PrintJob Time"};
 
 }  // namespace
 
@@ -99,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     break;
   }
   }
-  checkTerminated(storage.get(), capacity);
+  if (capacity > 0 && strnlen(storage.get(), capacity) >= capacity)
+    abort();
   return 0;
 }
