@@ -69,10 +69,7 @@ void *fromBootstrap(size_t size)
   return bootstrap + at;
 }
 
-bool isBootstrap(void *p)
-{
-  return p >= bootstrap && p < bootstrap + sizeof(bootstrap);
-}
+bool isBootstrap(void *p) { return p >= bootstrap && p < bootstrap + sizeof(bootstrap); }
 
 __attribute__((destructor)) void report()
 {
@@ -128,38 +125,10 @@ void *operator new(size_t size)
     throw std::bad_alloc();
   return p;
 }
-
-void *operator new[](size_t size)
-{
-  return operator new(size);
-}
-
-void *operator new(size_t size, const std::nothrow_t &) noexcept
-{
-  return malloc(size);
-}
-
-void *operator new[](size_t size, const std::nothrow_t &) noexcept
-{
-  return malloc(size);
-}
-
-void operator delete(void *p) noexcept
-{
-  free(p);
-}
-
-void operator delete[](void *p) noexcept
-{
-  free(p);
-}
-
-void operator delete(void *p, size_t) noexcept
-{
-  free(p);
-}
-
-void operator delete[](void *p, size_t) noexcept
-{
-  free(p);
-}
+void *operator new[](size_t size) { return operator new(size); }
+void *operator new(size_t size, const std::nothrow_t &) noexcept { return malloc(size); }
+void *operator new[](size_t size, const std::nothrow_t &) noexcept { return malloc(size); }
+void operator delete(void *p) noexcept { free(p); }
+void operator delete[](void *p) noexcept { free(p); }
+void operator delete(void *p, size_t) noexcept { free(p); }
+void operator delete[](void *p, size_t) noexcept { free(p); }
