@@ -81,34 +81,14 @@ PRINTER_URI="ipp://127.0.0.1:$CUPS_PORT/printers/$QUEUE"
 # --- the printer's SNMP agent ---
 # Levels 80, 60, 40, 20 in the private supply table; the error state
 # 0x20 0x00 is lowToner.
-mkdir -p "$DIR/snmp"
-cat >"$DIR/levels.sh" <<'EOF'
-#!/bin/sh
-[ "$1" = "-g" ] || exit 0
-case "$2" in
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.1) level=80 ;;
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.2) level=60 ;;
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.3) level=40 ;;
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.4) level=20 ;;
-  *) exit 0 ;;
-esac
-printf '%s\ninteger\n%s\n' "$2" "$level"
-EOF
-cat >"$DIR/state.sh" <<'EOF'
-#!/bin/sh
-[ "$1" = "-g" ] && [ "$2" = ".1.3.6.1.2.1.25.3.5.1.2.1" ] || exit 0
-printf '%s\noctet\n20 00\n' "$2"
-EOF
-cat >"$DIR/snmpd.conf" <<EOF
-agentaddress udp:127.0.0.1:161
-rocommunity public 127.0.0.1
-pass .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5 /bin/sh $DIR/levels.sh
-pass .1.3.6.1.2.1.25.3.5.1.2 /bin/sh $DIR/state.sh
-EOF
-SNMP_PERSISTENT_DIR="$DIR/snmp" snmpd -f -Lo -C -c "$DIR/snmpd.conf" -I -hr_print >"$DIR/snmpd.log" 2>&1 &
-PIDS+=($!)
-wait_for 10 snmpget -v1 -c public 127.0.0.1 .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.1 ||
-  fail "snmpd doesn't answer on 127.0.0.1:161 ($(cat "$DIR/snmpd.log"))"
+# shellcheck source=../support/snmp-agent.sh
+source "$SOURCE_DIR/tests/support/snmp-agent.sh"
+mkdir -p "$DIR/agent/oids"
+for k in 1 2 3 4; do
+  snmp_value "$DIR/agent" ".1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.$k" integer $((100 - 20 * k))
+done
+snmp_value "$DIR/agent" .1.3.6.1.2.1.25.3.5.1.2.1 octet "20 00"
+snmp_agent_start "$DIR/agent" 127.0.0.1 || exit 1
 snmpget -v1 -c public -Ox 127.0.0.1 .1.3.6.1.2.1.25.3.5.1.2.1 | grep -q '20 00' ||
   fail "snmpd doesn't report the printer state"
 
