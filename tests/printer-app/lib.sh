@@ -16,6 +16,7 @@ fi
 
 DIR=$(mktemp -d /tmp/arvex-app-XXXXXX)
 PIDS=()
+UNDO=()  # commands that undo what a test changed on the machine, run at the end
 NAME=arvex-app-test-$$  # so that /run/NAME.sock is this test's, not an installed server's
 APP="$DIR/$NAME"
 ln -s "$BUILD_DIR/arvex-printer-app" "$APP"
@@ -27,6 +28,7 @@ cleanup() {
   local status=$?
   for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  for undo in "${UNDO[@]}"; do eval "$undo" >/dev/null 2>&1 || true; done
   rm -f "/run/$NAME.sock"
   [ "$status" -eq 0 ] || tail -n 40 "$DIR/app.log" 2>/dev/null || true
   if [ "${ARVEX_E2E_KEEP:-0}" = 1 ]; then echo "kept $DIR"; else rm -rf "$DIR"; fi
@@ -54,31 +56,31 @@ wait_for() {
 export ARVEX_PPD_DIR="$BUILD_DIR/ppd/arvex"
 [ -f "$ARVEX_PPD_DIR/arvex-c5200.ppd" ] || fail "no PPDs in $ARVEX_PPD_DIR"
 
-# app_start: run the server; APP_PORT is its port. (The sub-commands would
+# app_start [-o option=value...]: run the server; APP_PORT is its port. (The sub-commands would
 # start a server of their own when they find none: wait on the socket.)
 app_start() {
   APP_PORT=$(free_port)
   "$APP" server -o server-port="$APP_PORT" -o listen-hostname=127.0.0.1 -o spool-directory="$DIR/spool" \
-    -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" -o log-level=debug &
+    -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" -o log-level=debug "$@" &
   PIDS+=($!)
   wait_for 10 test -S "/run/$NAME.sock" || fail "the server doesn't start"
   wait_for 10 curl -fs -o /dev/null "http://127.0.0.1:$APP_PORT/" || fail "the server doesn't answer"
 }
 
-# sink_start FILE [socat address]: a printer on a free port, SINK_PORT,
-# that writes what it gets to FILE (or to the address given).
+# sink_start FILE [socat address] [IP]: a printer on a free port of IP
+# (127.0.0.1), SINK_PORT, that writes what it gets to FILE (or to the address).
 sink_start() {
   SINK_PORT=$(free_port)
-  socat -u "TCP-LISTEN:$SINK_PORT,bind=127.0.0.1,reuseaddr,fork" "${2:-OPEN:$1,creat,append}" \
+  socat -u "TCP-LISTEN:$SINK_PORT,bind=${3:-127.0.0.1},reuseaddr,fork" "${2:-OPEN:$1,creat,append}" \
     >/dev/null 2>>"$DIR/socat.log" &
   PIDS+=($!)
-  wait_for 5 socat -u /dev/null "TCP:127.0.0.1:$SINK_PORT" || fail "socat doesn't listen"
+  wait_for 5 socat -u /dev/null "TCP:${3:-127.0.0.1}:$SINK_PORT" || fail "socat doesn't listen"
   : >"$1"
 }
 
-add_printer() { "$APP" add -d "$1" -v "socket://127.0.0.1:$3" -m "$2" || fail "can't add $1"; }  # NAME DRIVER PORT
+add_printer() { "$APP" add -d "$1" -v "socket://${4:-127.0.0.1}:$3" -m "$2" || fail "can't add $1"; }  # NAME DRIVER PORT [IP]
 
-printer_uri() { echo "ipp://127.0.0.1:$APP_PORT/ipp/print/$1"; }
+printer_uri() { echo "ipp://${AS:+$AS@}127.0.0.1:$APP_PORT/ipp/print/$1"; }  # as user:password AS
 
 # ipp PRINTER TEST [ipptool options]: run an ipptool test file of this
 # folder (or a path) against the printer; the values it DISPLAYs as
