@@ -72,11 +72,8 @@ wait_for() {
   return 1
 }
 
-CUPS_PORT=$(free_port)
 SINK_PORT=$(free_port)
 QUEUE=arvex-e2e
-export CUPS_SERVER="$DIR/cups.sock"
-PRINTER_URI="ipp://127.0.0.1:$CUPS_PORT/printers/$QUEUE"
 
 # --- the printer's SNMP agent ---
 # Levels 80, 60, 40, 20 in the private supply table; the error state
@@ -101,54 +98,12 @@ socat -u "TCP-LISTEN:$SINK_PORT,bind=127.0.0.1,reuseaddr,fork" "OPEN:$DIR/printe
   2>"$DIR/socat.log" &
 PIDS+=($!)
 
-# --- the scheduler ---
-mkdir -p "$DIR"/{serverbin/filter,serverbin/backend,cache,state,spool/tmp,log,ppd}
-ln -s /usr/lib/cups/daemon "$DIR/serverbin/daemon"
-ln -s /usr/lib/cups/backend/socket "$DIR/serverbin/backend/socket"
-# cupsd runs only filters that root owns and nobody else may change.
-chown root:root "$DIR/serverbin" "$DIR/serverbin/filter"
-chmod 755 "$DIR/serverbin" "$DIR/serverbin/filter"
+# --- the scheduler, which runs only filters that root owns and nobody else may change ---
+# shellcheck source=../support/cupsd.sh
+source "$SOURCE_DIR/tests/support/cupsd.sh"
+cupsd_start "$DIR" socket || fail "cupsd doesn't start"
+PRINTER_URI="ipp://127.0.0.1:$CUPS_PORT/printers/$QUEUE"
 install -o root -g root -m 755 "$FILTER" "$DIR/serverbin/filter/arvex-pdf-filter"
-chown root:lp "$DIR/spool" && chmod 710 "$DIR/spool"
-chown root:lp "$DIR/spool/tmp" && chmod 1770 "$DIR/spool/tmp"
-chown root:lp "$DIR/cache" "$DIR/state" && chmod 770 "$DIR/cache" "$DIR/state"
-
-cat >"$DIR/cups-files.conf" <<EOF
-User lp
-Group lp
-SystemGroup root
-ServerRoot $DIR
-ServerBin $DIR/serverbin
-CacheDir $DIR/cache
-StateDir $DIR/state
-RequestRoot $DIR/spool
-TempDir $DIR/spool/tmp
-ErrorLog $DIR/log/error_log
-AccessLog $DIR/log/access_log
-PageLog $DIR/log/page_log
-Printcap $DIR/printcap
-EOF
-cat >"$DIR/cupsd.conf" <<EOF
-Listen 127.0.0.1:$CUPS_PORT
-Listen $DIR/cups.sock
-LogLevel debug
-MaxLogSize 0
-Browsing No
-WebInterface No
-DefaultAuthType None
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-cupsd -f -c "$DIR/cupsd.conf" -s "$DIR/cups-files.conf" &
-PIDS+=($!)
-wait_for 10 lpstat -r || fail "cupsd doesn't start"
 
 # A failing filter aborts the job instead of retrying it later. A scheduler
 # that has only just started may still refuse the first administration
