@@ -92,6 +92,9 @@ constexpr char kSecretSet[] = "(set)";
 bool isSecret(const char *vendorName);  // name without "-default"
 // Move the secret defaults of a Set-Printer-Attributes request into the store.
 void keepSecrets(pappl_printer_t *printer, ipp_t *request);
+// Move secret defaults that came another way (the web form, the local
+// socket, which PAPPL lets past the authorization callback) into the store.
+void sweepSecrets(pappl_printer_t *printer);
 std::string secretOf(pappl_printer_t *printer, const char *vendorName);  // "" when unset
 bool saveSecrets(const std::string &path);  // mode 0600
 void loadSecrets(const std::string &path);

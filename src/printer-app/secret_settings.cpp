@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <unistd.h>
@@ -71,6 +72,33 @@ void keepSecrets(pappl_printer_t *printer, ipp_t *request)
       secrets.erase(key);
     ippSetString(request, &attr, 0, *value ? kSecretSet : "");
   }
+}
+
+void sweepSecrets(pappl_printer_t *printer)
+{
+  std::unique_ptr<ipp_t, void (*)(ipp_t *)> attrs(papplPrinterGetDriverAttributes(printer), ippDelete);
+  cups_option_t *moved = nullptr;
+  int count = 0;
+  for (const char *name : kSecretNames) {
+    const std::string defaultName = std::string(name) + "-default";
+    const char *value = ippGetString(ippFindAttribute(attrs.get(), defaultName.c_str(), IPP_TAG_ZERO), 0, nullptr);
+    if (!value || std::strcmp(value, kSecretSet) == 0)
+      continue;
+    const std::lock_guard<std::mutex> lock(mutex);
+    const std::pair<int, std::string> key{papplPrinterGetID(printer), name};
+    if (*value) {
+      secrets[key] = value;
+      count = cupsAddOption(name, kSecretSet, count, &moved);
+    } else {
+      secrets.erase(key);
+    }
+  }
+  if (count > 0) {
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    papplPrinterSetDriverDefaults(printer, &data, count, moved);
+  }
+  cupsFreeOptions(count, moved);
 }
 
 std::string secretOf(pappl_printer_t *printer, const char *name)

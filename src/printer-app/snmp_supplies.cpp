@@ -381,6 +381,7 @@ bool pollSupplies(pappl_system_t *system, void * /*data*/)
   papplSystemIteratePrinters(
       system,
       [](pappl_printer_t *printer, void *) {
+        sweepSecrets(printer);
         if (SupplyWatch *watch = watchOf(printer))
           watch->poll(printer);
       },
