@@ -10,6 +10,8 @@
 
 #include <supply_tables.h>
 
+#include "supply_rules.h"
+
 #include <array>
 #include <atomic>
 #include <charconv>
@@ -28,39 +30,6 @@ namespace {
 constexpr char kCommunity[] = "public";
 constexpr long kSnmpTimeout = 1000000;  // microseconds per request, no retry
 constexpr int kSilentCycles = 3;        // cycles without an answer before the levels go
-constexpr int kLevelSomeLeft = -3;      // IPP's "some remaining, amount unknown"
-
-// The IPP reason of each printer-state row, by its keyword without the
-// severity suffix; rows not named here are "other".
-struct ReasonOfRow {
-  const char *keyword;
-  pappl_preason_t reason;
-};
-constexpr ReasonOfRow kReasonOfRow[] = {
-    {"media-low", PAPPL_PREASON_MEDIA_LOW},     {"media-empty", PAPPL_PREASON_MEDIA_EMPTY},
-    {"toner-low", PAPPL_PREASON_TONER_LOW},     {"toner-empty", PAPPL_PREASON_TONER_EMPTY},
-    {"door-open", PAPPL_PREASON_DOOR_OPEN},     {"media-jam", PAPPL_PREASON_MEDIA_JAM},
-    {"input-tray-missing", PAPPL_PREASON_INPUT_TRAY_MISSING},
-};
-
-pappl_preason_t reasonOf(std::string_view row)
-{
-  row = row.substr(0, row.rfind('-'));
-  for (const ReasonOfRow &entry : kReasonOfRow)
-    if (row == entry.keyword)
-      return entry.reason;
-  return PAPPL_PREASON_OTHER;
-}
-
-pappl_preason_t reasonsOf(int state)
-{
-  pappl_preason_t reasons = PAPPL_PREASON_NONE;
-  for (const supply::PrinterStateReason &row : supply::kPrinterStateReasons)
-    if (row.bits & state)
-      reasons |= reasonOf(row.keyword);
-  return reasons;
-}
-
 // The PPD's marker colours as PAPPL names them.
 pappl_supply_color_t colorOf(const std::string &hex)
 {
@@ -84,17 +53,6 @@ pappl_supply_type_t typeOf(const std::string &keyword)
     if (keyword == name)
       return type;
   return PAPPL_SUPPLY_TYPE_OTHER;
-}
-
-// A printer's level as IPP shows it: 0 to 100, or "some left"; nullopt
-// for anything else.
-std::optional<int> ippLevel(long level)
-{
-  if (level == supply::kLevelUnknownButPresent)
-    return kLevelSomeLeft;
-  if (level < 0 || level > 100)
-    return std::nullopt;
-  return static_cast<int>(level);
 }
 
 // What one cycle read: each part only when its reply was whole and valid.
@@ -195,30 +153,6 @@ Reading querySnmp(const std::string &host, size_t markers)
   if (var && var->type == ASN_OCTET_STR && (var->val_len == 1 || var->val_len == 2))
     reading.state = var->val.string[0] << 8 | (var->val_len == 2 ? var->val.string[1] : 0);
   return reading;
-}
-
-// The levels of a USB device ID's "RTN:" field: one comma-separated level
-// per marker, each one valid.
-std::optional<std::vector<int>> rtnLevels(const char *deviceId, size_t markers)
-{
-  const char *field = std::strstr(deviceId, "RTN:");
-  const std::optional<std::string_view> text = field ? supply::rtnLevels(field + 4) : std::nullopt;
-  if (!text)
-    return std::nullopt;
-  std::vector<int> levels;
-  const char *p = text->data(), *end = p + text->size();
-  while (p < end) {
-    long value = 0;
-    const auto [next, error] = std::from_chars(p, end, value);
-    const std::optional<int> level = error == std::errc() ? ippLevel(value) : std::nullopt;
-    if (!level || (next < end && *next != ','))
-      return std::nullopt;
-    levels.push_back(*level);
-    p = next < end ? next + 1 : next;
-  }
-  if (levels.size() != markers)
-    return std::nullopt;
-  return levels;
 }
 
 }  // namespace

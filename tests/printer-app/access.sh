@@ -14,9 +14,7 @@ done
 usermod -aG "${T}p" "${T}in" && usermod -aG "${T}a" "${T}adm" || fail "useradd"
 printf '%s\n' "auth required pam_unix.so" "account required pam_unix.so" >"/etc/pam.d/$T" && UNDO+=("rm /etc/pam.d/$T")
 SERVER=(-o auth-service="$T" -o print-group="${T}p" -o admin-group="${T}a")
-app_start "${SERVER[@]}"
-sink_start "$DIR/printer.prn"
-add_printer c5200 arvex-c5200 "$SINK_PORT"
+app_start "${SERVER[@]}" && sink_start "$DIR/printer.prn" && add_printer c5200 arvex-c5200 "$SINK_PORT"
 
 LOGIN=Kiosk KEY=k3y-0123 PASSWORD='S3cret pass!'
 set_auth() { ipp c5200 set-user-auth.test -d name="$LOGIN" -d password="$PASSWORD" -d key="$KEY"; }

@@ -5,10 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 
 app_start
-for printer in c5200 m4000 c5000; do
-  sink_start "$DIR/$printer.prn"
-  add_printer "$printer" "arvex-$printer" "$SINK_PORT"
-done
+for printer in c5200 m4000 c5000; do sink_start "$DIR/$printer.prn" && add_printer "$printer" "arvex-$printer" "$SINK_PORT"; done
 
 idle() {  # PRINTER: wait until the printer has no job left to print
   wait_for 60 bash -c "! ipptool -t -d which=not-completed '$(printer_uri "$1")' '$DATA/get-jobs.test' | grep -q 'job-id ('" ||
@@ -16,16 +13,12 @@ idle() {  # PRINTER: wait until the printer has no job left to print
 }
 
 # The documents the test files name, relative to where they lie.
-cd "$DIR"
-cp /usr/share/cups/ipptool/{ipp-everywhere,ipp-1.1,ipp-2.0}.test .
-PAGE="$BUILD_DIR/testpage.pdf"
+cd "$DIR" && cp /usr/share/cups/ipptool/{ipp-everywhere,ipp-1.1,ipp-2.0}.test . && PAGE="$BUILD_DIR/testpage.pdf"
 gs() { command gs -q -dNOPAUSE -dBATCH "$@" 2>/dev/null; }
 cp "$PAGE" document-a4.pdf
 gs -sDEVICE=pdfwrite -sPAPERSIZE=letter -dFIXEDMEDIA -dPDFFitPage -o document-letter.pdf "$PAGE"
-ln -s document-a4.pdf document-a4.ps  # (PostScript tests are skipped)
-ln -s document-letter.pdf document-letter.ps
-gs -sDEVICE=jpeg -r40 -o color.jpg "$PAGE"
-gs -sDEVICE=jpeggray -r40 -o gray.jpg "$PAGE"
+ln -s document-a4.pdf document-a4.ps && ln -s document-letter.pdf document-letter.ps  # (PostScript tests are skipped)
+gs -sDEVICE=jpeg -r40 -o color.jpg "$PAGE" && gs -sDEVICE=jpeggray -r40 -o gray.jpg "$PAGE"
 for type in "sgray-8 18" "srgb-8 19"; do
   read -r name space <<<"$type"
   out=pwg-raster-samples-300dpi/$name && mkdir -p "$out"

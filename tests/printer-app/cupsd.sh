@@ -4,9 +4,7 @@
 #   cupsd.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
-app_start
-sink_start "$DIR/printer.prn"
-add_printer m4000 arvex-m4000 "$SINK_PORT"
+app_start && sink_start "$DIR/printer.prn" && add_printer m4000 arvex-m4000 "$SINK_PORT"
 
 source "$SOURCE_DIR/tests/support/cupsd.sh"
 cupsd_start "$DIR" ipp || fail "cupsd doesn't start"

@@ -6,10 +6,8 @@
 #   failures.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
-app_start
-sink_start "$DIR/printer.prn"
-add_printer m4200 arvex-m4200 "$SINK_PORT"
-printf '\033%%-12345X@PJL EOJ\n' >"$DIR/trailer"
+app_start && sink_start "$DIR/printer.prn" && add_printer m4200 arvex-m4200 "$SINK_PORT"
+printf '\033%%-12345X@PJL EOJ\n' >"$DIR/trailer" && cp "$PDF" "$DIR/big.pdf" && head -c $((32 * 1024 * 1024)) /dev/zero | tr '\0' '%' >>"$DIR/big.pdf"
 
 expect_aborted() {  # PRINTER ID MESSAGE: the job ended aborted, saying MESSAGE
   local state; state=$(job_end "$1" "$2")
@@ -27,8 +25,6 @@ echo "not a PDF" >"$DIR/text.pdf" && printf 'RaS2 broken raster header' >"$DIR/b
 expect_aborted m4200 "$(print_file m4200 "$DIR/text.pdf" application/pdf)" "not a PDF"
 expect_aborted m4200 "$(print_file m4200 "$DIR/broken.pwg" image/pwg-raster)" "" && sleep 0.5
 [ ! -s "$DIR/printer.prn" ] || fail "the printer got bytes of a refused job: $(head -c 80 "$DIR/printer.prn")"
-
-cp "$PDF" "$DIR/big.pdf" && head -c $((32 * 1024 * 1024)) /dev/zero | tr '\0' '%' >>"$DIR/big.pdf"
 
 # --- cancelled mid-job: what was sent, then the trailer (the printer reads
 # only when the test lets it, the PDF is big) ---

@@ -4,8 +4,7 @@
 #   print-table.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
-app_start
-sink_start "$DIR/printer.prn"
+app_start && sink_start "$DIR/printer.prn"
 for printer in c5200 c5000 m4200 m4000; do add_printer "$printer" "arvex-$printer" "$SINK_PORT"; done
 
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
@@ -17,8 +16,7 @@ ipptool_attrs() {
   IFS=';' read -ra specs <<<"$2"
   for spec in "${specs[@]}"; do
     spec=$(trim "$spec") && [ -n "$spec" ] || continue
-    type=${spec%%:*} name=${spec#*:} value=${name#*=} name=${name%%=*}
-    value=${value//\\/\\\\} value=${value//\"/\\\"}
+    type=${spec%%:*} name=${spec#*:} value=${name#*=} && name=${name%%=*} value=${value//\\/\\\\} && value=${value//\"/\\\"}
     case $group:$type in
       printer:default-*) echo "ATTR ${type#default-} $name-default \"$value\"" ;;
       job:default-*) ;;
@@ -44,17 +42,13 @@ while IFS='|' read -r printer user title copies attrs options; do
   options=$(trim "$options") attrs=$(trim "$attrs")
   request Set-Printer-Attributes printer "$attrs" >"$DIR/defaults.test"
   grep -q '^ATTR [a-z]* arvex' "$DIR/defaults.test" && ipp "$printer" "$DIR/defaults.test" >/dev/null
-  request Print-Job job "$attrs" >"$DIR/job.test"
-  : >"$DIR/printer.prn"
+  request Print-Job job "$attrs" >"$DIR/job.test" && : >"$DIR/printer.prn"
   id=$(ipp "$printer" "$DIR/job.test" -f "$PDF" -d jobuser="$user" -d title="$title" | sed -n 's/^job-id = //p')
-  state=$(job_end "$printer" "$id")
-  [[ $state == completed* ]] || fail "job '$title' ended $state"
+  state=$(job_end "$printer" "$id") && [[ $state == completed* ]] || fail "job '$title' ended $state"
   env PPD="$ARVEX_PPD_DIR/arvex-$printer.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" "$id" "$user" "$title" \
     "$copies" "$options" "$PDF" >"$DIR/expected.prn" 2>/dev/null
-  cmp "$DIR/expected.prn" "$DIR/printer.prn" || {
-    diff <(head -c 2000 "$DIR/expected.prn" | cat -v) <(head -c 2000 "$DIR/printer.prn" | cat -v) | head -20
-    fail "job '$title': the printer didn't get the filter's bytes"
-  }
+  cmp -s "$DIR/expected.prn" "$DIR/printer.prn" || fail "job '$title': the printer didn't get the filter's bytes:
+$(diff <(head -c 2000 "$DIR/expected.prn" | cat -v) <(head -c 2000 "$DIR/printer.prn" | cat -v) | head -20)"
   echo "same bytes: $printer, $title" && rows=$((rows + 1))
 done <"$DATA/print-table.txt"
 [ "$rows" -ge 10 ] || fail "only $rows rows of the table ran"
