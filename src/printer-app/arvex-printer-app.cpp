@@ -49,7 +49,7 @@ bool saveState(pappl_system_t *system, void * /*data*/)
     fchmod(fd, 0600);
     close(fd);
   }
-  return papplSystemSaveState(system, statePath.c_str());
+  return papplSystemSaveState(system, statePath.c_str()) && saveSecrets(statePath + ".secrets");
 }
 
 pappl_loglevel_t logLevel(const char *name)
@@ -78,16 +78,18 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   statePath = option(count, options, "state-file", root ? kRootState : (home + "/arvex-printer-app/state").c_str());
   makeParents(spool + "/");
   makeParents(statePath);
-  if (cupsGetOption("auth-service", count, options))
-    std::fputs("arvex-printer-app: auth-service is not supported yet; local clients administer the printers.\n",
-               stderr);
+  setAuthService(option(count, options, "auth-service"));
 
+  // The web pages' security and TLS settings are the administrator's; TLS
+  // alone only when asked.
   const char *portText = option(count, options, "server-port", "8000");
+  const char *tlsOnly = option(count, options, "tls-only", "no");
   pappl_system_t *system = papplSystemCreate(
-      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG,
+      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
+          PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_WEB_TLS,
       option(count, options, "system-name", "Arvex Printer Application"), std::atoi(portText), "_print,_universal",
       spool.c_str(), option(count, options, "log-file", "syslog"), logLevel(option(count, options, "log-level")),
-      nullptr, false);
+      option(count, options, "auth-service"), std::strcmp(tlsOnly, "yes") == 0 || std::strcmp(tlsOnly, "true") == 0);
   if (!system)
     return nullptr;
   if (!cupsGetOption("private-server", count, options))
@@ -95,10 +97,15 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   papplSystemSetHostName(system, option(count, options, "server-hostname"));
   if (const char *group = option(count, options, "admin-group"))
     papplSystemSetAdminGroup(system, group);
+  if (const char *group = option(count, options, "print-group"))
+    papplSystemSetDefaultPrintGroup(system, group);
   papplSystemSetAuthCallback(system, "Basic", checkRequest, nullptr);
   papplSystemSetPrinterDrivers(system, kNumDrivers, kDrivers, autoAddCallback, nullptr, driverCallback, nullptr);
   papplSystemSetFooterHTML(system, "Arvex Printer Application " ARVEX_APP_VERSION);
+  startSnmp();
+  papplSystemAddTimerCallback(system, 0, 1, pollSupplies, nullptr);
   papplSystemLoadState(system, statePath.c_str());
+  loadSecrets(statePath + ".secrets");
   papplSystemSetSaveCallback(system, saveState, nullptr);
   return system;
 }

@@ -170,6 +170,7 @@ bool driverCallback(pappl_system_t *system, const char *driverName, const char *
   data->identify_cb = identify;
   data->identify_supported = data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   data->testpage_cb = testPage;
+  data->status_cb = copySupplies;
   data->printfile_cb = printPdf;
   data->rstartjob_cb = rasterStartJob;
   data->rstartpage_cb = rasterStartPage;
@@ -177,6 +178,7 @@ bool driverCallback(pappl_system_t *system, const char *driverName, const char *
   data->rendpage_cb = rasterEndPage;
   data->rendjob_cb = rasterEndJob;
   describeModel(*model, data);
+  model->supplies = makeSupplyWatch(*model);
   *attrs = ippNew();
   // The printer renders the PDF itself, with its own rendering intent, and
   // no attributes are preferred over others.

@@ -35,6 +35,10 @@ public:
   // set when it can't be used.
   bool get(const VendorAttribute &spec, std::string &value) const
   {
+    if (isSecret(spec.name) && !papplJobGetAttribute(job_, spec.name)) {
+      value = secretOf(papplJobGetPrinter(job_), spec.name);
+      return true;
+    }
     ipp_attribute_t *attr = find(spec.name);
     if (!attr)
       return true;

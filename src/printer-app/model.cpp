@@ -4,6 +4,9 @@
 
 #include <arvex/cups.h>
 
+#include <reporting.h>
+#include <supply_tables.h>
+
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -88,6 +91,21 @@ void readSettings(ppd_file_t *ppd, Model &model)
   }
 }
 
+// The markers and cycle times, read as the filter reads them.
+void readSupplies(ppd_file_t *ppd, Model &model)
+{
+  const int colorType = GetColorType(ppd);
+  SupplyInfo info{};
+  if (GetSupplyInfoFromPPD(ppd, colorType, &info))
+    for (int i = 0; i < (colorType == REPORT_COLOR_CMYK ? 4 : 1); ++i)
+      model.markers.push_back({info.markerColors[i], info.markerNames[i], info.markerTypes[i]});
+  for (ppd_attr_t *attr = ppdFindAttr(ppd, "AXSupplyLevelCycleTime", nullptr); attr;
+       attr = ppdFindNextAttr(ppd, "AXSupplyLevelCycleTime", nullptr))
+    model.cycleTimes.emplace_back(attr->spec, 0);
+  for (auto &[scheme, seconds] : model.cycleTimes)
+    seconds = supply::cycleTimeFor(ppd, scheme.c_str());
+}
+
 }  // namespace
 
 bool loadModel(const std::string &ppdPath, Model &model, std::string &error)
@@ -112,6 +130,7 @@ bool loadModel(const std::string &ppdPath, Model &model, std::string &error)
 
   readMedia(ppd.get(), model);
   readSettings(ppd.get(), model);
+  readSupplies(ppd.get(), model);
   if (model.media.empty()) {
     error = "The PPD " + ppdPath + " names no page size known to IPP";
     return false;

@@ -3,7 +3,9 @@
 #ifndef ARVEX_APP_MODEL_H
 #define ARVEX_APP_MODEL_H
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace arvex::app {
@@ -13,6 +15,13 @@ struct Choice {
   std::string ipp;
   std::string ppd;
 };
+
+// A marker as the PPD names it: "#RRGGBB", its name, its IPP marker type.
+struct Marker {
+  std::string color, name, type;
+};
+
+class SupplyWatch;
 
 struct Model {
   std::string ppdPath;
@@ -29,6 +38,9 @@ struct Model {
   int marginX = 0, marginY = 0;  // of the default size, hundredths of a millimetre
   // PPD defaults of the user-authentication settings.
   bool authEnabled = false, authEncryption = false, authDefinedUserId = false;
+  std::vector<Marker> markers;  // none when the PPD doesn't describe them all
+  std::vector<std::pair<std::string, int>> cycleTimes;  // seconds by device URI scheme
+  std::shared_ptr<SupplyWatch> supplies;  // set by the driver
 };
 
 // Read the model's PPD. false, with the reason in error, when it can't be

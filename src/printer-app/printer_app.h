@@ -70,6 +70,35 @@ bool rasterWriteLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
 bool rasterEndPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, unsigned page);
 bool rasterEndJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
 
+// Supplies and printer states (snmp_supplies.cpp): startSnmp before any
+// thread asks; pollSupplies is the system's timer, every second;
+// copySupplies the printers' status callback.
+std::shared_ptr<SupplyWatch> makeSupplyWatch(const Model &model);
+void startSnmp();
+bool pollSupplies(pappl_system_t *system, void *data);
+bool copySupplies(pappl_printer_t *printer);
+
+// Who may print and administer (pam_login.cpp). With a PAM service, a
+// client's Basic credentials must pass it and the user must belong to group
+// (groupId), unless group is empty; user is then the authenticated name.
+// HTTP_STATUS_CONTINUE, _UNAUTHORIZED, _FORBIDDEN or _BAD_REQUEST.
+void setAuthService(const char *name);
+bool hasAuthService();
+http_status_t authenticate(pappl_client_t *client, const char *group, gid_t groupId, std::string &user);
+
+// The printers' default passwords and keys (secret_settings.cpp), kept out
+// of their attributes, where the value reads kSecretSet when one is set.
+constexpr char kSecretSet[] = "(set)";
+bool isSecret(const char *vendorName);  // name without "-default"
+// Move the secret defaults of a Set-Printer-Attributes request into the store.
+void keepSecrets(pappl_printer_t *printer, ipp_t *request);
+// Move secret defaults that came another way (the web form, the local
+// socket, which PAPPL lets past the authorization callback) into the store.
+void sweepSecrets(pappl_printer_t *printer);
+std::string secretOf(pappl_printer_t *printer, const char *vendorName);  // "" when unset
+bool saveSecrets(const std::string &path);  // mode 0600
+void loadSecrets(const std::string &path);
+
 // Refuse requests whose values can't go to the printer, before PAPPL
 // creates a job for them (request_check.cpp).
 http_status_t checkRequest(pappl_client_t *client, const char *group, gid_t groupId, void *context);

@@ -12,12 +12,15 @@
 // and defaults saved from the web form.
 //
 // With the callback set, PAPPL asks remote clients to upgrade to TLS before
-// authorizing them; they may then print, and only local clients administer
-// the printers, as PAPPL allows without an authentication service.
+// authorizing them. Without a PAM service they may then print, and only
+// local clients administer the printers, as PAPPL allows without an
+// authentication service; with one, printing takes the printer's print
+// group and administration the administrators' group.
 
 #include "printer_app.h"
 
 #include <cstring>
+#include <grp.h>
 #include <unistd.h>
 
 namespace arvex::app {
@@ -77,6 +80,13 @@ ipp_attribute_t *unusable(ipp_t *request, ipp_op_t op, std::string &why)
   return nullptr;
 }
 
+void discardDocument(pappl_client_t *client)
+{
+  char discard[8192];
+  while (httpRead2(papplClientGetHTTP(client), discard, sizeof(discard)) > 0) {
+  }
+}
+
 // Answer the request with the refusal and leave PAPPL nothing to do.
 void refuse(pappl_client_t *client, ipp_t *request, ipp_attribute_t *attr, const std::string &why)
 {
@@ -85,10 +95,7 @@ void refuse(pappl_client_t *client, ipp_t *request, ipp_attribute_t *attr, const
   // that must not travel.
   ippAddOutOfBand(papplClientGetResponse(client), IPP_TAG_UNSUPPORTED_GROUP, IPP_TAG_UNSUPPORTED_VALUE,
                   ippGetName(attr));
-  http_t *http = papplClientGetHTTP(client);
-  char discard[8192];
-  while (httpRead2(http, discard, sizeof(discard)) > 0) {
-  }
+  discardDocument(client);
   ipp_t *response = papplClientGetResponse(client);
   papplClientRespond(client, HTTP_STATUS_OK, nullptr, "application/ipp", 0, ippLength(response));
   ippDeleteAttribute(request, ippFindAttribute(request, "copies", IPP_TAG_ZERO));
@@ -120,10 +127,45 @@ void waitForJobStart(pappl_printer_t *printer)
 
 }  // namespace
 
-http_status_t checkRequest(pappl_client_t *client, const char * /*group*/, gid_t /*groupId*/, void * /*context*/)
+http_status_t checkRequest(pappl_client_t *client, const char *group, gid_t groupId, void * /*context*/)
 {
   ipp_t *request = papplClientGetRequest(client);
   const ipp_op_t op = request ? ippGetOperation(request) : IPP_OP_CUPS_NONE;
+  if (hasAuthService()) {
+    // Without an administrators' group nobody administers over the network.
+    if (!isPrintOperation(op) && (!group || !*group))
+      return HTTP_STATUS_FORBIDDEN;
+    // Reading jobs takes the print group: PAPPL asks for the administrators'
+    // group when the job isn't the client's, which it can't tell here.
+    char printGroup[256] = "";
+    pappl_printer_t *printer = papplClientGetPrinter(client);
+    if (printer && (op == IPP_OP_GET_JOB_ATTRIBUTES || op == IPP_OP_GET_JOBS)) {
+      papplPrinterGetPrintGroup(printer, printGroup, sizeof(printGroup));
+      struct group entry {}, *found = nullptr;
+      char buffer[16384];
+      if (*printGroup)
+        getgrnam_r(printGroup, &entry, buffer, sizeof(buffer), &found);
+      group = printGroup;
+      groupId = found ? found->gr_gid : static_cast<gid_t>(-1);
+    }
+    std::string user;
+    const http_status_t status = authenticate(client, group, groupId, user);
+    if (status != HTTP_STATUS_CONTINUE) {
+      // The client reads the answer once it has sent its document.
+      if (op == IPP_OP_PRINT_JOB || op == IPP_OP_SEND_DOCUMENT)
+        discardDocument(client);
+      return status;
+    }
+    // Jobs carry the name that was authenticated, not the one claimed.
+    ipp_attribute_t *claimed = request ? ippFindAttribute(request, "requesting-user-name", IPP_TAG_ZERO) : nullptr;
+    if (claimed)
+      ippSetString(request, &claimed, 0, user.c_str());
+    else if (request)
+      ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user.c_str());
+  } else if (!httpAddrLocalhost(httpGetAddress(papplClientGetHTTP(client))) && !isPrintOperation(op)) {
+    return HTTP_STATUS_FORBIDDEN;
+  }
+
   std::string why;
   if (op == IPP_OP_PRINT_JOB || op == IPP_OP_CREATE_JOB || op == IPP_OP_VALIDATE_JOB ||
       op == IPP_OP_SET_PRINTER_ATTRIBUTES) {
@@ -132,11 +174,11 @@ http_status_t checkRequest(pappl_client_t *client, const char * /*group*/, gid_t
       return HTTP_STATUS_CONTINUE;
     }
   }
+  if (op == IPP_OP_SET_PRINTER_ATTRIBUTES && papplClientGetPrinter(client))
+    keepSecrets(papplClientGetPrinter(client), request);
   if ((op == IPP_OP_PRINT_JOB || op == IPP_OP_SEND_DOCUMENT) && papplClientGetPrinter(client))
     waitForJobStart(papplClientGetPrinter(client));
-  if (httpAddrLocalhost(httpGetAddress(papplClientGetHTTP(client))) || isPrintOperation(op))
-    return HTTP_STATUS_CONTINUE;
-  return HTTP_STATUS_FORBIDDEN;
+  return HTTP_STATUS_CONTINUE;
 }
 
 }  // namespace arvex::app

@@ -7,17 +7,17 @@
 #include <syslog.h>
 
 #include "reporting_private.h"
+#include "supply_tables.h"
 
 namespace {
 
-// A condition of hrPrinterDetectedErrorState (first octet high) and the
-// printer-state reason that reports it.
-struct PrinterStateReason {
-  int bits;
-  const char *keyword;
-};
+constexpr int kReportedForUnknown = 10;  // for kLevelUnknownButPresent
 
-constexpr PrinterStateReason printer_states[] = {
+}  // namespace
+
+namespace arvex::supply {
+
+const PrinterStateReason kPrinterStateReasons[kNumPrinterStateReasons] = {
     {0x8000, "media-low-report"},              // lowPaper
     {0x4004, "media-empty-warning"},           // noPaper, inputTrayEmpty
     {0x2000, "toner-low-report"},              // lowToner
@@ -31,18 +31,10 @@ constexpr PrinterStateReason printer_states[] = {
     {0x0008, "output-area-full-warning"},      // outputFull
 };
 
-// The printer's way of saying "some left, amount unknown".
-constexpr int kLevelUnknownButPresent = -100;
-constexpr int kReportedForUnknown = 10;
-
-}  // namespace
-
-namespace arvex::supply {
-
 void reportStateChanges(int previous, int state)
 {
   const int changed = previous < 0 ? 0xFFFF : (previous ^ state);
-  for (const PrinterStateReason &reason : printer_states) {
+  for (const PrinterStateReason &reason : kPrinterStateReasons) {
     if (reason.bits & changed)
       std::fprintf(stderr, "STATE: %c%s\n", (reason.bits & state) ? '+' : '-', reason.keyword);
   }
@@ -60,7 +52,7 @@ void SendSupplyInfo(SupplyInfo *info, int colorType)
     return;
   const int count = colorType == REPORT_COLOR_CMYK ? 4 : 1;
   for (int i = 0; i < count; ++i) {
-    if (info->markerLevels[i] == kLevelUnknownButPresent)
+    if (info->markerLevels[i] == arvex::supply::kLevelUnknownButPresent)
       info->markerLevels[i] = kReportedForUnknown;
   }
 

@@ -14,6 +14,7 @@
 #include <syslog.h>
 
 #include "reporting_private.h"
+#include "supply_tables.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ namespace {
 constexpr char kCupsLibrary[] = "libcups.so.2";
 constexpr char kSnmpRequestSymbol[] = "cupsSideChannelSNMPGet";
 
-constexpr int kDefaultCycleTime = 3;
 constexpr int kSchemeSize = 32;
 constexpr int kUriPartSize = 1024;
 
@@ -113,18 +113,14 @@ void StopReportLevels(ReportLevelsContext *context)
   delete context;
 }
 
-// Seconds between two cycles: the PPD's "AXSupplyLevelCycleTime" whose keyword
-// is the device URI's scheme, else 3. 0 means that no thread runs.
+// Seconds between two cycles: the cycle time of the device URI's scheme,
+// 3 without a usable URI. 0 means that no thread runs.
 int GetThreadCycleTime(ppd_file_t *ppd, char *argv[])
 {
   char scheme[kSchemeSize] = {};
   if (!ppd || !argv || !GetScheme(argv, scheme, sizeof(scheme)))
-    return kDefaultCycleTime;
-  const ppd_attr_t *attr = ppdFindAttr(ppd, "AXSupplyLevelCycleTime", scheme);
-  if (!attr)
-    return kDefaultCycleTime;
-  const int seconds = parseCycleTime(attr->value);
-  return seconds < 0 ? kDefaultCycleTime : seconds;
+    return arvex::supply::kDefaultCycleTime;
+  return arvex::supply::cycleTimeFor(ppd, scheme);
 }
 
 // The scheme of the job's device URI, decoded, in the caller's buffer.
@@ -200,3 +196,16 @@ bool IsEnableRetrySupplyInfo(int status)
 }
 
 }  // extern "C"
+
+namespace arvex::supply {
+
+int cycleTimeFor(ppd_file_t *ppd, const char *scheme)
+{
+  const ppd_attr_t *attr = ppdFindAttr(ppd, "AXSupplyLevelCycleTime", scheme);
+  if (!attr)
+    return kDefaultCycleTime;
+  const int seconds = parseCycleTime(attr->value);
+  return seconds < 0 ? kDefaultCycleTime : seconds;
+}
+
+}  // namespace arvex::supply

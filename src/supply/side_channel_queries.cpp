@@ -13,13 +13,13 @@
 #include <syslog.h>
 
 #include "reporting_private.h"
+#include "supply_tables.h"
 
 namespace {
 
-// The level of marker k is the private table's column 5, row k.
-constexpr char kLevelOid[] = ".1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5";
-// hrPrinterDetectedErrorState of the first device (Host Resources MIB).
-constexpr char kPrinterStateOid[] = ".1.3.6.1.2.1.25.3.5.1.2.1";
+using arvex::supply::kLevelOid;
+using arvex::supply::kPrinterStateOid;
+
 constexpr size_t kOidSize = 128;
 constexpr double kRequestTimeout = 5.0;
 
@@ -212,20 +212,12 @@ int GetSupplyInfoByUSB(SupplyInfo *info, int colorType, double timeout)
     return 0;
   }
 
-  // The field runs to the next ';' (leading ones are skipped).
-  std::string_view rest(field + 4);
-  const size_t begin = rest.find_first_not_of(';');
-  if (begin == std::string_view::npos)
+  const std::optional<std::string_view> rest = arvex::supply::rtnLevels(field + 4);
+  if (!rest)
     return 0;
-  rest.remove_prefix(begin);
-  rest = rest.substr(0, rest.find(';'));
-  const size_t slash = rest.find('/');
-  if (slash == std::string_view::npos)
-    return 0;
-  rest.remove_prefix(slash + 1);
 
   char levels[sizeof(reply.data)] = {};
-  rest.copy(levels, sizeof(levels) - 1);
+  rest->copy(levels, sizeof(levels) - 1);
   if (colorType == REPORT_COLOR_CMYK) {
     // A level that doesn't parse keeps its last value.
     std::sscanf(levels, "%d,%d,%d,%d", &info->markerLevels[0], &info->markerLevels[1],
@@ -237,3 +229,22 @@ int GetSupplyInfoByUSB(SupplyInfo *info, int colorType, double timeout)
 }
 
 }  // extern "C"
+
+namespace arvex::supply {
+
+std::optional<std::string_view> rtnLevels(const char *field)
+{
+  std::string_view rest(field);
+  const size_t begin = rest.find_first_not_of(';');
+  if (begin == std::string_view::npos)
+    return std::nullopt;
+  rest.remove_prefix(begin);
+  rest = rest.substr(0, rest.find(';'));
+  const size_t slash = rest.find('/');
+  if (slash == std::string_view::npos)
+    return std::nullopt;
+  rest.remove_prefix(slash + 1);
+  return rest;
+}
+
+}  // namespace arvex::supply

@@ -72,43 +72,20 @@ wait_for() {
   return 1
 }
 
-CUPS_PORT=$(free_port)
 SINK_PORT=$(free_port)
 QUEUE=arvex-e2e
-export CUPS_SERVER="$DIR/cups.sock"
-PRINTER_URI="ipp://127.0.0.1:$CUPS_PORT/printers/$QUEUE"
 
 # --- the printer's SNMP agent ---
 # Levels 80, 60, 40, 20 in the private supply table; the error state
 # 0x20 0x00 is lowToner.
-mkdir -p "$DIR/snmp"
-cat >"$DIR/levels.sh" <<'EOF'
-#!/bin/sh
-[ "$1" = "-g" ] || exit 0
-case "$2" in
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.1) level=80 ;;
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.2) level=60 ;;
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.3) level=40 ;;
-  .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.4) level=20 ;;
-  *) exit 0 ;;
-esac
-printf '%s\ninteger\n%s\n' "$2" "$level"
-EOF
-cat >"$DIR/state.sh" <<'EOF'
-#!/bin/sh
-[ "$1" = "-g" ] && [ "$2" = ".1.3.6.1.2.1.25.3.5.1.2.1" ] || exit 0
-printf '%s\noctet\n20 00\n' "$2"
-EOF
-cat >"$DIR/snmpd.conf" <<EOF
-agentaddress udp:127.0.0.1:161
-rocommunity public 127.0.0.1
-pass .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5 /bin/sh $DIR/levels.sh
-pass .1.3.6.1.2.1.25.3.5.1.2 /bin/sh $DIR/state.sh
-EOF
-SNMP_PERSISTENT_DIR="$DIR/snmp" snmpd -f -Lo -C -c "$DIR/snmpd.conf" -I -hr_print >"$DIR/snmpd.log" 2>&1 &
-PIDS+=($!)
-wait_for 10 snmpget -v1 -c public 127.0.0.1 .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.1 ||
-  fail "snmpd doesn't answer on 127.0.0.1:161 ($(cat "$DIR/snmpd.log"))"
+# shellcheck source=../support/snmp-agent.sh
+source "$SOURCE_DIR/tests/support/snmp-agent.sh"
+mkdir -p "$DIR/agent/oids"
+for k in 1 2 3 4; do
+  snmp_value "$DIR/agent" ".1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5.$k" integer $((100 - 20 * k))
+done
+snmp_value "$DIR/agent" .1.3.6.1.2.1.25.3.5.1.2.1 octet "20 00"
+snmp_agent_start "$DIR/agent" 127.0.0.1 || exit 1
 snmpget -v1 -c public -Ox 127.0.0.1 .1.3.6.1.2.1.25.3.5.1.2.1 | grep -q '20 00' ||
   fail "snmpd doesn't report the printer state"
 
@@ -121,54 +98,12 @@ socat -u "TCP-LISTEN:$SINK_PORT,bind=127.0.0.1,reuseaddr,fork" "OPEN:$DIR/printe
   2>"$DIR/socat.log" &
 PIDS+=($!)
 
-# --- the scheduler ---
-mkdir -p "$DIR"/{serverbin/filter,serverbin/backend,cache,state,spool/tmp,log,ppd}
-ln -s /usr/lib/cups/daemon "$DIR/serverbin/daemon"
-ln -s /usr/lib/cups/backend/socket "$DIR/serverbin/backend/socket"
-# cupsd runs only filters that root owns and nobody else may change.
-chown root:root "$DIR/serverbin" "$DIR/serverbin/filter"
-chmod 755 "$DIR/serverbin" "$DIR/serverbin/filter"
+# --- the scheduler, which runs only filters that root owns and nobody else may change ---
+# shellcheck source=../support/cupsd.sh
+source "$SOURCE_DIR/tests/support/cupsd.sh"
+cupsd_start "$DIR" socket || fail "cupsd doesn't start"
+PRINTER_URI="ipp://127.0.0.1:$CUPS_PORT/printers/$QUEUE"
 install -o root -g root -m 755 "$FILTER" "$DIR/serverbin/filter/arvex-pdf-filter"
-chown root:lp "$DIR/spool" && chmod 710 "$DIR/spool"
-chown root:lp "$DIR/spool/tmp" && chmod 1770 "$DIR/spool/tmp"
-chown root:lp "$DIR/cache" "$DIR/state" && chmod 770 "$DIR/cache" "$DIR/state"
-
-cat >"$DIR/cups-files.conf" <<EOF
-User lp
-Group lp
-SystemGroup root
-ServerRoot $DIR
-ServerBin $DIR/serverbin
-CacheDir $DIR/cache
-StateDir $DIR/state
-RequestRoot $DIR/spool
-TempDir $DIR/spool/tmp
-ErrorLog $DIR/log/error_log
-AccessLog $DIR/log/access_log
-PageLog $DIR/log/page_log
-Printcap $DIR/printcap
-EOF
-cat >"$DIR/cupsd.conf" <<EOF
-Listen 127.0.0.1:$CUPS_PORT
-Listen $DIR/cups.sock
-LogLevel debug
-MaxLogSize 0
-Browsing No
-WebInterface No
-DefaultAuthType None
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-cupsd -f -c "$DIR/cupsd.conf" -s "$DIR/cups-files.conf" &
-PIDS+=($!)
-wait_for 10 lpstat -r || fail "cupsd doesn't start"
 
 # A failing filter aborts the job instead of retrying it later. A scheduler
 # that has only just started may still refuse the first administration

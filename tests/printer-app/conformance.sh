@@ -1,33 +1,24 @@
 #!/usr/bin/env bash
-# CUPS's IPP conformance tests against the Printer Application, with
-# documents made by Ghostscript: every failure must be one of
-# conformance-failures.txt, every job's PDF must open in pdfinfo.
+# CUPS's IPP conformance tests with documents made by Ghostscript: every
+# failure is one of conformance-failures.txt, every job's PDF opens.
 #   conformance.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
 app_start
-for printer in c5200 m4000 c5000; do
-  sink_start "$DIR/$printer.prn"
-  add_printer "$printer" "arvex-$printer" "$SINK_PORT"
-done
+for printer in c5200 m4000 c5000; do sink_start "$DIR/$printer.prn" && add_printer "$printer" "arvex-$printer" "$SINK_PORT"; done
 
-# idle PRINTER: wait until the printer has no job left to print.
-idle() {
+idle() {  # PRINTER: wait until the printer has no job left to print
   wait_for 60 bash -c "! ipptool -t -d which=not-completed '$(printer_uri "$1")' '$DATA/get-jobs.test' | grep -q 'job-id ('" ||
     fail "$1 still has jobs"
 }
 
 # The documents the test files name, relative to where they lie.
-cd "$DIR"
-cp /usr/share/cups/ipptool/{ipp-everywhere,ipp-1.1,ipp-2.0}.test .
-PAGE="$BUILD_DIR/testpage.pdf"
+cd "$DIR" && cp /usr/share/cups/ipptool/{ipp-everywhere,ipp-1.1,ipp-2.0}.test . && PAGE="$BUILD_DIR/testpage.pdf"
 gs() { command gs -q -dNOPAUSE -dBATCH "$@" 2>/dev/null; }
 cp "$PAGE" document-a4.pdf
 gs -sDEVICE=pdfwrite -sPAPERSIZE=letter -dFIXEDMEDIA -dPDFFitPage -o document-letter.pdf "$PAGE"
-ln -s document-a4.pdf document-a4.ps  # (PostScript tests are skipped)
-ln -s document-letter.pdf document-letter.ps
-gs -sDEVICE=jpeg -r40 -o color.jpg "$PAGE"
-gs -sDEVICE=jpeggray -r40 -o gray.jpg "$PAGE"
+ln -s document-a4.pdf document-a4.ps && ln -s document-letter.pdf document-letter.ps  # (PostScript tests are skipped)
+gs -sDEVICE=jpeg -r40 -o color.jpg "$PAGE" && gs -sDEVICE=jpeggray -r40 -o gray.jpg "$PAGE"
 for type in "sgray-8 18" "srgb-8 19"; do
   read -r name space <<<"$type"
   out=pwg-raster-samples-300dpi/$name && mkdir -p "$out"
@@ -62,10 +53,8 @@ prints=$(grep -c '^ *Print .*\[PASS\]' ipp-everywhere.test.out)
 [ "$prints" -ge 30 ] && [ "$raster" -eq "$prints" ] || fail "$raster jobs reached the printer for $prints prints"
 count=$(pdfs_in "$DIR/m4000.prn")
 
-# The pages built from raster show what the raster holds: colour and grey
-# PWG raster of the test page, rendered back from the PDF at the raster's
-# resolution, against the raster's own pixels (decoded here) inside areas
-# of one colour.
+# A page built from raster (colour, grey) rendered back at the raster's
+# resolution shows the raster's pixels (decoded here) in areas of one colour.
 for type in "srgb 19" "sgray 18"; do
   read -r name space <<<"$type"
   gs -sDEVICE=pwgraster -r100 -dcupsColorSpace="$space" -dcupsBitsPerColor=8 -sPAPERSIZE=a4 -dFIXEDMEDIA \
@@ -84,14 +73,12 @@ while len(raster) < line_bytes * height:  # line repeats, then runs and literals
     while len(line) < line_bytes:
         n, i = pwg[i], i + 1
         size = pixel if n < 128 else (257 - n) * pixel
-        line += pwg[i:i + size] * (n + 1 if n < 128 else 1)
-        i += size
+        line, i = line + pwg[i:i + size] * (n + 1 if n < 128 else 1), i + size
     raster += line * repeat
 ppm = open(sys.argv[2], "rb").read()
-rendered = ppm[len(ppm) - line_bytes * height:]
+rendered, r, n, off = ppm[len(ppm) - line_bytes * height:], raster, 0, 0
 assert ppm.split()[1:3] == [b"%d" % width, b"%d" % height], "page size %s" % ppm.split()[1:3]
 # Values inside areas of one colour (the renderer may blend at edges).
-r, n, off = raster, 0, 0
 for k in range(line_bytes + pixel, len(r) - line_bytes - pixel, 7):
     if r[k] == r[k - pixel] == r[k + pixel] == r[k - line_bytes] == r[k + line_bytes]:
         n, off = n + 1, off + (abs(r[k] - rendered[k]) > 2)

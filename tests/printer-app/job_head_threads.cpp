@@ -1,6 +1,6 @@
-// Job heads built for eight printers on eight threads at once are the
-// bytes each gives when built alone: the writers keep no state between
-// jobs or threads (error latch, work buffers, character conversion, cipher).
+// Job heads built for eight printers on eight threads at once are those
+// built alone: no state kept between jobs or threads (error latch, buffers,
+// character conversion, cipher).
 
 #include "job_head.h"
 
@@ -23,16 +23,13 @@ const std::string kAuth = "AXEnableUserAuth=True AXAuthLoginUserNameType=Defined
 std::vector<JobRequest> printers()
 {
   return {
-      {kUserAuth, "1", "alice", "Report", "1", kAuth + "AXAuthLoginUserNameText=Custom.alice "
-                                                       "AXAuthLoginPassword=Custom.pw1 AXAuthEncryptionKey=Custom.k1"},
-      {kUserAuth, "2", "bob", "Plan", "1",
-       kAuth + "AXAuthLoginUserNameText=Custom.ユーザー AXAuthLoginPassword=Custom.パス "
-               "com.arvex.printsettings.UserAuth.AuthLanguage=1"},
-      {kUserAuth, "3", "carol", "Memo", "1",
-       kAuth + "AXAuthLoginUserNameText=Custom.陳大文 AXAuthLoginPassword=Custom.pw3 "
-               "com.arvex.printsettings.UserAuth.AuthLanguage=9"},
-      {kUserAuth, "4", "dave", "Notes", "1",
-       kAuth + "AXAuthLoginUserNameText=Custom.김철수 com.arvex.printsettings.UserAuth.AuthLanguage=13"},
+      {kUserAuth, "1", "alice", "Report", "1",
+       kAuth + "AXAuthLoginUserNameText=Custom.alice AXAuthLoginPassword=Custom.pw1 AXAuthEncryptionKey=Custom.k1"},
+      {kUserAuth, "2", "bob", "Plan", "1", kAuth + "AXAuthLoginUserNameText=Custom.ユーザー AXAuthLoginPassword=Custom.パス "
+                                                  "com.arvex.printsettings.UserAuth.AuthLanguage=1"},
+      {kUserAuth, "3", "carol", "Memo", "1", kAuth + "AXAuthLoginUserNameText=Custom.陳大文 AXAuthLoginPassword=Custom.pw3 "
+                                                    "com.arvex.printsettings.UserAuth.AuthLanguage=9"},
+      {kUserAuth, "4", "dave", "Notes", "1", kAuth + "AXAuthLoginUserNameText=Custom.김철수 com.arvex.printsettings.UserAuth.AuthLanguage=13"},
       {kUserAuth, "5", "élodie", "Lettre", "1", "AXAuthLoginUserNameType=LoginUserName Duplex=DuplexNoTumble"},
       {kOptions, "6", "frank", "Copies", "7", "Collate=True AXJobComment=Custom.urgent"},
       {kOptions, "7", "grace", "Letter", "2", "PageSize=Letter Duplex=DuplexTumble AXCopyLimit=Custom.12"},

@@ -1,32 +1,27 @@
-# Shared by the Printer Application's end-to-end tests: a private server on
-# a free port of 127.0.0.1 with its own state, socat printers, ipptool.
-#   source lib.sh BUILD_DIR SOURCE_DIR
-# Needs root (the server's sub-commands talk over /run/NAME.sock); exits 77
-# (skipped) otherwise. Every process started here is stopped by its PID.
+# For the Printer Application's end-to-end tests (source lib.sh BUILD_DIR
+# SOURCE_DIR): a private server on 127.0.0.1, socat printers, ipptool. Root only
+# (sub-commands use /run/NAME.sock), else 77; processes are stopped by PID.
 set -euo pipefail
 
 BUILD_DIR=$(cd "${1:?build directory}" && pwd)
 SOURCE_DIR=$(cd "${2:?source directory}" && pwd)
-DATA="$SOURCE_DIR/tests/printer-app"
-PDF="$SOURCE_DIR/fixtures/sample.pdf"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "SKIPPED: the Printer Application tests need root"
-  exit 77
-fi
+DATA="$SOURCE_DIR/tests/printer-app" PDF="$SOURCE_DIR/fixtures/sample.pdf"
+[ "$(id -u)" -eq 0 ] || { echo "SKIPPED: the Printer Application tests need root"; exit 77; }
 
 DIR=$(mktemp -d /tmp/arvex-app-XXXXXX)
-PIDS=()
+PIDS=() UNDO=()  # UNDO: commands that undo what the test changed on the machine
 NAME=arvex-app-test-$$  # so that /run/NAME.sock is this test's, not an installed server's
-APP="$DIR/$NAME"
-ln -s "$BUILD_DIR/arvex-printer-app" "$APP"
-export ARVEX_PRINTER_APP_DATADIR="$BUILD_DIR"
+APP="$DIR/$NAME" && ln -s "$BUILD_DIR/arvex-printer-app" "$APP"
+export ARVEX_PRINTER_APP_DATADIR="$BUILD_DIR" ARVEX_PPD_DIR="$BUILD_DIR/ppd/arvex"
+[ -f "$ARVEX_PPD_DIR/arvex-c5200.ppd" ] || { echo "FAIL: no PPDs in $ARVEX_PPD_DIR"; exit 1; }
 # Same scheduler version as the server announces to the writers.
 FILTER_ENV=(SOFTWARE="CUPS/$(cups-config --version | cut -d. -f1,2)")
 
 cleanup() {
   local status=$?
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
   for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  for undo in "${UNDO[@]}"; do eval "$undo" >/dev/null 2>&1 || true; done
   rm -f "/run/$NAME.sock"
   [ "$status" -eq 0 ] || tail -n 40 "$DIR/app.log" 2>/dev/null || true
   if [ "${ARVEX_E2E_KEEP:-0}" = 1 ]; then echo "kept $DIR"; else rm -rf "$DIR"; fi
@@ -35,54 +30,39 @@ cleanup() {
 trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
-# wait_for SECONDS COMMAND...: retry the command until it succeeds.
-wait_for() {
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+wait_for() {  # wait_for SECONDS COMMAND...: retry the command until it succeeds
   local limit=$(($1 * 10)); shift
-  for ((i = 0; i < limit; i++)); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
+  for ((i = 0; i < limit; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1
 }
 
-# The models' PPDs as the build makes them.
-export ARVEX_PPD_DIR="$BUILD_DIR/ppd/arvex"
-[ -f "$ARVEX_PPD_DIR/arvex-c5200.ppd" ] || fail "no PPDs in $ARVEX_PPD_DIR"
-
-# app_start: run the server; APP_PORT is its port. (The sub-commands would
-# start a server of their own when they find none: wait on the socket.)
+# app_start [-o option=value...]: run the server; APP_PORT is its port. (The
+# sub-commands would start a server of their own: wait on the socket.)
 app_start() {
   APP_PORT=$(free_port)
   "$APP" server -o server-port="$APP_PORT" -o listen-hostname=127.0.0.1 -o spool-directory="$DIR/spool" \
-    -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" -o log-level=debug &
+    -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" -o log-level=debug "$@" &
   PIDS+=($!)
   wait_for 10 test -S "/run/$NAME.sock" || fail "the server doesn't start"
   wait_for 10 curl -fs -o /dev/null "http://127.0.0.1:$APP_PORT/" || fail "the server doesn't answer"
 }
 
-# sink_start FILE [socat address]: a printer on a free port, SINK_PORT,
-# that writes what it gets to FILE (or to the address given).
+# sink_start FILE [socat address] [IP]: a printer on a free port of IP
+# (127.0.0.1), SINK_PORT, that writes what it gets to FILE (or to the address).
 sink_start() {
   SINK_PORT=$(free_port)
-  socat -u "TCP-LISTEN:$SINK_PORT,bind=127.0.0.1,reuseaddr,fork" "${2:-OPEN:$1,creat,append}" \
+  socat -u "TCP-LISTEN:$SINK_PORT,bind=${3:-127.0.0.1},reuseaddr,fork" "${2:-OPEN:$1,creat,append}" \
     >/dev/null 2>>"$DIR/socat.log" &
   PIDS+=($!)
-  wait_for 5 socat -u /dev/null "TCP:127.0.0.1:$SINK_PORT" || fail "socat doesn't listen"
+  wait_for 5 socat -u /dev/null "TCP:${3:-127.0.0.1}:$SINK_PORT" || fail "socat doesn't listen"
   : >"$1"
 }
 
-add_printer() { "$APP" add -d "$1" -v "socket://127.0.0.1:$3" -m "$2" || fail "can't add $1"; }  # NAME DRIVER PORT
-
-printer_uri() { echo "ipp://127.0.0.1:$APP_PORT/ipp/print/$1"; }
+add_printer() { "$APP" add -d "$1" -v "socket://${4:-127.0.0.1}:$3" -m "$2" || fail "can't add $1"; }  # NAME DRIVER PORT [IP]
+printer_uri() { echo "ipp://${AS:+$AS@}127.0.0.1:$APP_PORT/ipp/print/$1"; }  # as user:password AS
 
 # ipp PRINTER TEST [ipptool options]: run an ipptool test file of this
-# folder (or a path) against the printer; the values it DISPLAYs as
-# "name = value" lines.
+# folder (or a path); the values it DISPLAYs as "name = value" lines.
 ipp() {
   local printer=$1 test=$2 out; shift 2
   [ -f "$test" ] || test="$DATA/$test"
@@ -90,27 +70,14 @@ ipp() {
   sed -n 's/^ *\([a-z-]*\) ([^)]*) = /\1 = /p' <<<"$out"
 }
 
-# job_state PRINTER ID: the job's state and message.
-job_state() {
-  ipp "$1" get-job.test -d jobid="$2" | sed -n 's/^job-state\(-message\)\{0,1\} = //p' | paste -sd ' '
-}
+# job_state PRINTER ID: the job's state and message; job_is PRINTER ID
+# STATE; job_end PRINTER ID waits until the job has ended, echoes its state.
+job_state() { ipp "$1" get-job.test -d jobid="$2" | sed -n 's/^job-state\(-message\)\{0,1\} = //p' | paste -sd ' '; }
+job_is() { [[ $(job_state "$1" "$2") == "$3 "* ]]; }
+job_ended() { [[ $(job_state "$1" "$2") =~ ^(completed|aborted|canceled) ]]; }
+job_end() { wait_for 30 job_ended "$1" "$2" || true; job_state "$1" "$2"; }
 
-job_is() { [[ $(job_state "$1" "$2") == "$3 "* ]]; }  # job_is PRINTER ID STATE
-
-# job_end PRINTER ID: wait until the job has ended; echoes its state and
-# message.
-job_end() {
-  local state
-  for ((i = 0; i < 300; i++)); do
-    state=$(job_state "$1" "$2")
-    [[ $state =~ ^(completed|aborted|canceled) ]] && break
-    sleep 0.1
-  done
-  echo "$state"
-}
-
-# print_file PRINTER FILE FORMAT [ipptool -d options]: submit with
-# print-job.test; echoes the job id.
+# print_file PRINTER FILE FORMAT [ipptool -d options]: echoes the job id.
 print_file() {
   local printer=$1 file=$2 format=$3; shift 3
   ipp "$printer" print-job.test -f "$file" -d format="$format" "$@" | sed -n 's/^job-id = //p'
@@ -122,12 +89,10 @@ pdfs_in() {
   rm -f "$DIR"/extracted-*.pdf
   python3 - "$1" "$DIR/extracted" <<'EOF'
 import sys
-data, start, n = open(sys.argv[1], "rb").read(), b"@PJL ENTER LANGUAGE = PDF\n", 0
-end = b"\x1b%-12345X@PJL EOJ\n"
-for part in data.split(start)[1:]:
+data, start, end = open(sys.argv[1], "rb").read(), b"@PJL ENTER LANGUAGE = PDF\n", b"\x1b%-12345X@PJL EOJ\n"
+for n, part in enumerate(data.split(start)[1:]):
     open("%s-%d.pdf" % (sys.argv[2], n), "wb").write(part[:part.index(end)])
-    n += 1
-print(n)
+print(len(data.split(start)) - 1)
 EOF
   for pdf in "$DIR"/extracted-*.pdf; do
     pdfinfo "$pdf" >/dev/null 2>&1 || fail "pdfinfo can't read a PDF built from raster ($pdf)"

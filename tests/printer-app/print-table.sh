@@ -1,27 +1,22 @@
 #!/usr/bin/env bash
-# Every job of print-table.txt, printed with ipptool, reaches the printer
-# byte for byte as arvex-pdf-filter writes it by hand with the PPD options
-# of the job's attributes; the web pages answer and show the vendor settings.
+# Every job of print-table.txt reaches the printer as arvex-pdf-filter writes
+# it with the PPD options of the job's attributes; web pages, identify, test page.
 #   print-table.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
-app_start
-sink_start "$DIR/printer.prn"
+app_start && sink_start "$DIR/printer.prn"
 for printer in c5200 c5000 m4200 m4000; do add_printer "$printer" "arvex-$printer" "$SINK_PORT"; done
 
 trim() { sed 's/^ *//; s/ *$//' <<<"$1"; }
 
-# ipptool_attrs GROUP ATTRS: the ATTR lines of the "type:name=value; ..."
-# attributes (those of type default-TYPE with -default names, for GROUP
-# printer; the others for GROUP job).
+# ipptool_attrs GROUP ATTRS: the ATTR lines of "type:name=value; ..." (for
+# GROUP printer those of type default-TYPE, named NAME-default; else the rest).
 ipptool_attrs() {
   local group=$1 spec type name value
   IFS=';' read -ra specs <<<"$2"
   for spec in "${specs[@]}"; do
-    spec=$(trim "$spec")
-    [ -n "$spec" ] || continue
-    type=${spec%%:*} name=${spec#*:} value=${name#*=} name=${name%%=*}
-    value=${value//\\/\\\\} value=${value//\"/\\\"}
+    spec=$(trim "$spec") && [ -n "$spec" ] || continue
+    type=${spec%%:*} name=${spec#*:} value=${name#*=} && name=${name%%=*} value=${value//\\/\\\\} && value=${value//\"/\\\"}
     case $group:$type in
       printer:default-*) echo "ATTR ${type#default-} $name-default \"$value\"" ;;
       job:default-*) ;;
@@ -30,14 +25,12 @@ ipptool_attrs() {
   done
 }
 
-# request OPERATION GROUP ATTRS STATUS: an ipptool test of one request.
+# request OPERATION GROUP ATTRS: an ipptool test of one request.
 request() {
-  printf '{\nOPERATION %s\nGROUP operation-attributes-tag\n' "$1"
-  printf 'ATTR charset attributes-charset utf-8\nATTR naturalLanguage attributes-natural-language en\n'
-  printf 'ATTR uri printer-uri $uri\n'
+  printf '{\nOPERATION %s\nGROUP operation-attributes-tag\nATTR charset attributes-charset utf-8\n%b\n' "$1" \
+    'ATTR naturalLanguage attributes-natural-language en\nATTR uri printer-uri $uri'
   [ "$1" = Print-Job ] && printf 'ATTR name requesting-user-name $jobuser\nATTR name job-name $title\n'
-  printf 'GROUP %s-attributes-tag\n' "$2"
-  ipptool_attrs "$2" "$3"
+  printf 'GROUP %s-attributes-tag\n' "$2" && ipptool_attrs "$2" "$3"
   [ "$1" = Print-Job ] && printf 'FILE $filename\nDISPLAY job-id\n'
   printf 'STATUS successful-ok\n}\n'
 }
@@ -49,34 +42,24 @@ while IFS='|' read -r printer user title copies attrs options; do
   options=$(trim "$options") attrs=$(trim "$attrs")
   request Set-Printer-Attributes printer "$attrs" >"$DIR/defaults.test"
   grep -q '^ATTR [a-z]* arvex' "$DIR/defaults.test" && ipp "$printer" "$DIR/defaults.test" >/dev/null
-  request Print-Job job "$attrs" >"$DIR/job.test"
-  : >"$DIR/printer.prn"
+  request Print-Job job "$attrs" >"$DIR/job.test" && : >"$DIR/printer.prn"
   id=$(ipp "$printer" "$DIR/job.test" -f "$PDF" -d jobuser="$user" -d title="$title" | sed -n 's/^job-id = //p')
-  state=$(job_end "$printer" "$id")
-  [[ $state == completed* ]] || fail "job '$title' ended $state"
+  state=$(job_end "$printer" "$id") && [[ $state == completed* ]] || fail "job '$title' ended $state"
   env PPD="$ARVEX_PPD_DIR/arvex-$printer.ppd" "${FILTER_ENV[@]}" "$BUILD_DIR/arvex-pdf-filter" "$id" "$user" "$title" \
     "$copies" "$options" "$PDF" >"$DIR/expected.prn" 2>/dev/null
-  cmp "$DIR/expected.prn" "$DIR/printer.prn" || {
-    diff <(head -c 2000 "$DIR/expected.prn" | cat -v) <(head -c 2000 "$DIR/printer.prn" | cat -v) | head -20
-    fail "job '$title': the printer didn't get the filter's bytes"
-  }
-  echo "same bytes: $printer, $title"
-  rows=$((rows + 1))
+  cmp -s "$DIR/expected.prn" "$DIR/printer.prn" || fail "job '$title': the printer didn't get the filter's bytes:
+$(diff <(head -c 2000 "$DIR/expected.prn" | cat -v) <(head -c 2000 "$DIR/printer.prn" | cat -v) | head -20)"
+  echo "same bytes: $printer, $title" && rows=$((rows + 1))
 done <"$DATA/print-table.txt"
 [ "$rows" -ge 10 ] || fail "only $rows rows of the table ran"
 
-# The web pages: status, the printer's defaults with the vendor settings,
-# supplies.
-for page in / /m4200/printing /m4200/supplies; do
-  curl -fsS -o "$DIR/page.html" "http://127.0.0.1:$APP_PORT$page" || fail "no page at $page"
-done
-curl -fsS "http://127.0.0.1:$APP_PORT/m4200/printing" >"$DIR/page.html"
+# The web pages; the defaults page has the vendor settings.
+for page in / /m4200/supplies /m4200/printing; do curl -fsS -o "$DIR/page.html" "http://127.0.0.1:$APP_PORT$page" || fail "no $page"; done
 for setting in arvex-user-auth arvex-login-name-type arvex-login-name arvex-login-password arvex-auth-charset; do
   grep -q "name=\"$setting\"" "$DIR/page.html" || fail "the defaults page lacks $setting"
 done
 
-# Identify shows the message on the panel; the web page's test page prints
-# the shipped PDF in the PJL frame.
+# Identify shows the message; the test page is the shipped PDF in PJL.
 : >"$DIR/printer.prn"
 ipp m4200 /usr/share/cups/ipptool/identify-printer-display.test >/dev/null
 wait_for 5 grep -q '^@PJL RDYMSG DISPLAY = "Hello, World!"$' "$DIR/printer.prn" || fail "no identify message"
