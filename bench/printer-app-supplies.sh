@@ -8,7 +8,6 @@
 # Root only (the server's sub-commands use /run).
 #   bench/printer-app-supplies.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/../tests/printer-app/lib.sh"
-source "$SOURCE_DIR/tests/support/snmp-agent.sh"
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 now() { date +%s.%N; }
 

@@ -22,9 +22,11 @@ enum {
 /* First failure of the run; 0 while nothing has failed. Each thread has its
    own latch, so that jobs written on different threads keep their codes
    apart; a caller that writes several jobs on one thread clears it (0)
-   before each. */
+   before each. In C++ it is declared __thread, as in C: a plain
+   thread-local int with no initialisation function, so that no TLS
+   wrapper call stands between a caller and the latch. */
 #ifdef __cplusplus
-extern thread_local int err_no;
+extern __thread int err_no;
 #else
 extern _Thread_local int err_no;
 #endif

@@ -7,7 +7,7 @@
 
 extern "C" {
 
-thread_local int err_no = 0;
+__thread int err_no = 0;
 
 // Keep the first failure of the run; later codes are dropped.
 void latchError(int code)

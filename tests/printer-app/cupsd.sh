@@ -6,8 +6,7 @@ source "$(dirname "$0")/lib.sh"
 
 app_start && sink_start "$DIR/printer.prn" && add_printer m4000 arvex-m4000 "$SINK_PORT"
 
-source "$SOURCE_DIR/tests/support/cupsd.sh"
-cupsd_start "$DIR" ipp || fail "cupsd doesn't start"
+cupsd_start ipp
 
 lpadmin -p arvex -E -v "$(printer_uri m4000)" -m everywhere 2>/dev/null || fail "lpadmin -m everywhere failed"
 id=$(lp -d arvex -o raw -t "Through CUPS" "$PDF" | sed -n 's/^request id is arvex-\([0-9]*\) .*/\1/p')

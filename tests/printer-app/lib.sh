@@ -1,40 +1,15 @@
 # For the Printer Application's end-to-end tests (source lib.sh BUILD_DIR
 # SOURCE_DIR): a private server on 127.0.0.1, socat printers, ipptool. Root only
 # (sub-commands use /run/NAME.sock), else 77; processes are stopped by PID.
-set -euo pipefail
-
-BUILD_DIR=$(cd "${1:?build directory}" && pwd)
-SOURCE_DIR=$(cd "${2:?source directory}" && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/../support/e2e.sh" app "$@"
 DATA="$SOURCE_DIR/tests/printer-app" PDF="$SOURCE_DIR/fixtures/sample.pdf"
-[ "$(id -u)" -eq 0 ] || { echo "SKIPPED: the Printer Application tests need root"; exit 77; }
-
-DIR=$(mktemp -d /tmp/arvex-app-XXXXXX)
-PIDS=() UNDO=()  # UNDO: commands that undo what the test changed on the machine
 NAME=arvex-app-test-$$  # so that /run/NAME.sock is this test's, not an installed server's
 APP="$DIR/$NAME" && ln -s "$BUILD_DIR/arvex-printer-app" "$APP"
+UNDO+=("rm -f /run/$NAME.sock") LOGS+=("$DIR/app.log")
 export ARVEX_PRINTER_APP_DATADIR="$BUILD_DIR" ARVEX_PPD_DIR="$BUILD_DIR/ppd/arvex"
-[ -f "$ARVEX_PPD_DIR/arvex-c5200.ppd" ] || { echo "FAIL: no PPDs in $ARVEX_PPD_DIR"; exit 1; }
+[ -f "$ARVEX_PPD_DIR/arvex-c5200.ppd" ] || fail "no PPDs in $ARVEX_PPD_DIR"
 # Same scheduler version as the server announces to the writers.
 FILTER_ENV=(SOFTWARE="CUPS/$(cups-config --version | cut -d. -f1,2)")
-
-cleanup() {
-  local status=$?
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
-  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-  for undo in "${UNDO[@]}"; do eval "$undo" >/dev/null 2>&1 || true; done
-  rm -f "/run/$NAME.sock"
-  [ "$status" -eq 0 ] || tail -n 40 "$DIR/app.log" 2>/dev/null || true
-  if [ "${ARVEX_E2E_KEEP:-0}" = 1 ]; then echo "kept $DIR"; else rm -rf "$DIR"; fi
-  exit "$status"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-wait_for() {  # wait_for SECONDS COMMAND...: retry the command until it succeeds
-  local limit=$(($1 * 10)); shift
-  for ((i = 0; i < limit; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1
-}
 
 # app_start [-o option=value...]: run the server; APP_PORT is its port. (The
 # sub-commands would start a server of their own: wait on the socket.)
@@ -64,10 +39,9 @@ printer_uri() { echo "ipp://${AS:+$AS@}127.0.0.1:$APP_PORT/ipp/print/$1"; }  # a
 # ipp PRINTER TEST [ipptool options]: run an ipptool test file of this
 # folder (or a path); the values it DISPLAYs as "name = value" lines.
 ipp() {
-  local printer=$1 test=$2 out; shift 2
+  local printer=$1 test=$2; shift 2
   [ -f "$test" ] || test="$DATA/$test"
-  out=$(ipptool -t "$@" "$(printer_uri "$printer")" "$test") || fail "ipptool $test: $out"
-  sed -n 's/^ *\([a-z-]*\) ([^)]*) = /\1 = /p' <<<"$out"
+  ipp_display "$(printer_uri "$printer")" "$test" "$@"
 }
 
 # job_state PRINTER ID: the job's state and message; job_is PRINTER ID
@@ -84,15 +58,16 @@ print_file() {
 }
 
 # pdfs_in FILE: check every PDF the printer got in FILE with pdfinfo;
-# echoes their number.
+# echoes the number of jobs.
 pdfs_in() {
   rm -f "$DIR"/extracted-*.pdf
   python3 - "$1" "$DIR/extracted" <<'EOF'
 import sys
 data, start, end = open(sys.argv[1], "rb").read(), b"@PJL ENTER LANGUAGE = PDF\n", b"\x1b%-12345X@PJL EOJ\n"
-for n, part in enumerate(data.split(start)[1:]):
-    open("%s-%d.pdf" % (sys.argv[2], n), "wb").write(part[:part.index(end)])
-print(len(data.split(start)) - 1)
+pdfs = [part[:part.index(end)] for part in data.split(start)[1:]]
+for n, pdf in enumerate(p for p in pdfs if p):  # none: a job cancelled before its first byte
+    open("%s-%d.pdf" % (sys.argv[2], n), "wb").write(pdf)
+print(len(pdfs))
 EOF
   for pdf in "$DIR"/extracted-*.pdf; do
     pdfinfo "$pdf" >/dev/null 2>&1 || fail "pdfinfo can't read a PDF built from raster ($pdf)"

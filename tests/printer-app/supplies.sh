@@ -3,7 +3,6 @@
 # (5 s each); bad replies change nothing; a silent agent stops no printing.
 #   supplies.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
-source "$SOURCE_DIR/tests/support/snmp-agent.sh"
 
 ADDR=127.$((RANDOM % 200 + 20)).$((RANDOM % 250 + 1)).$((RANDOM % 250 + 2)) AGENT="$DIR/agent"
 LEVEL=.1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5 STATE=.1.3.6.1.2.1.25.3.5.1.2.1
