@@ -25,13 +25,6 @@ std::string cut(const std::string &job, size_t n)
   return job.substr(0, job.size() - n);
 }
 
-std::string repeat(const std::string &text, size_t times)
-{
-  std::string out;
-  while (times-- > 0)
-    out += text;
-  return out;
-}
 const std::string kMountain = "\xe5\xb1\xb1", kSmile = "\xf0\x9f\x98\x80";  // U+5C71, U+1F600
 
 std::string randomBytes(size_t size)
@@ -114,7 +107,7 @@ TEST(FilterSignals, TermWhileWaitingForDataEndsWithoutTrailer)
   Command job = filter({"1", "u", "t", "1", ""}, data);
   job.holdInput = true;
   job.timeLimit = std::chrono::seconds(10);
-  job.watch = [](const Child &c) { return c.inputDrained && readingInput(c.pid) ? SIGTERM : 0; };
+  job.watch = [](const Child &c) { return c.inputDrained && inCall(c.pid, SYS_read, 0) ? SIGTERM : 0; };
   const Child r = run(job);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "");
@@ -125,7 +118,7 @@ TEST(FilterSignals, TermWhileWaitingForDataEndsWithoutTrailer)
   stalled.stallOutputAfter = 20000;
   stalled.timeLimit = std::chrono::seconds(10);
   stalled.watch = [sent = false](const Child &c) mutable {
-    return !sent && c.out.size() == 20000 && writingOutput(c.pid) && (sent = true) ? SIGTERM : 0;
+    return !sent && c.out.size() == 20000 && inCall(c.pid, SYS_write, 1) && (sent = true) ? SIGTERM : 0;
   };
   const Child s = run(stalled);
   EXPECT_FALSE(s.timedOut);

@@ -4,7 +4,7 @@
 #include <arvex/jobcontrol.h>
 #include <arvex/numbering.h>
 
-#include "arvex/cases.h"
+#include "arvex/test.h"
 
 namespace {
 
@@ -12,7 +12,6 @@ using namespace arvex::test;
 
 constexpr const char *kColour = "jobcontrol-colour.ppd", *kMono = "jobcontrol-mono.ppd", *kOdd = "jobcontrol-odd.ppd",
                      *kBare = "jobcontrol-bare.ppd";
-#define PS "com.arvex.printsettings."
 #define ID PS "11AUserID=u042 " PS "11AEnableUserCode=TRUE " PS "11AUserCode=4711 " PS "11APassword=2468 " \
   PS "11AFileName=Minutes "
 #define SC PS "SynchroCut."

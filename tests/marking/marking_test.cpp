@@ -8,14 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "arvex/cases.h"
+#include "arvex/test.h"
 
 namespace {
 
 using namespace arvex::test;
 
 constexpr const char *kSettings = "marking-settings.ppd", *kDom = "marking-dom.ppd", *kBare = "marking-bare.ppd";
-#define PS "com.arvex.printsettings."
 #define CT PS "CCPCustomText="
 #define TYPE(t) PS "CCPTextType='" t "' "
 #define UN PS "CCPUserName="
@@ -29,10 +28,6 @@ constexpr const char *kSettings = "marking-settings.ppd", *kDom = "marking-dom.p
 #define UNKNOWN PS "CCPCopyControlType=PreventionCopyPattern " PS "CCPColor=cyan " PS "CCPDensity=Medium " PS \
   "CCPMaskType=InterlockingCircles " PS "CCPEffect=ReversePatterns " PS "CCPPosition=TopCenter " PS "CCPRepeat=off "
 
-std::string repeat(const std::string &text, int times)
-{
-  return times > 0 ? text + repeat(text, times - 1) : "";
-}
 // Every byte as a backslash and three octal digits.
 std::string escaped(const std::string &bytes)
 {

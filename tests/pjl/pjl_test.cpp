@@ -38,11 +38,6 @@ std::string iconv(const std::string &charset, const std::string &text)
   return shell("iconv -f UTF-8 -t " + charset + " 2>/dev/null", text);
 }
 
-std::string repeat(const std::string &text, int n)
-{
-  return n > 0 ? text + repeat(text, n - 1) : "";
-}
-
 struct Pjl : testing::Test {
   void SetUp() override { setenv("SOFTWARE", "CUPS/2.4.2", 1), unsetenv("LANG"); }
 };

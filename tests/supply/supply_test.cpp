@@ -193,7 +193,7 @@ TEST(ReportThread, InTheFilterStoppedWhereverItWaits)
     const auto watch = [&, when = when, action = action, &expected = err](const Child &child) {
       asking = asked(channel, asking);
       const bool ready = when == 'E' ? child.err == expected : when == 'R' ? !asking.empty() : threadCount(child.pid) == 1;
-      return child.inputDrained && readingInput(child.pid) && ready ? action : 0;
+      return child.inputDrained && inCall(child.pid, SYS_read, 0) && ready ? action : 0;
     };
     const Child r = run({.argv = {built("arvex-pdf-filter"), "42", "alice", "Report", "1", "PageSize=A4"},
                          .env = {"PPD=" + ppd, uri ? "DEVICE_URI="s + uri : "DEVICE_URI"}, .input = "%PDF-1.4 data",

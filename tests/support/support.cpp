@@ -1,12 +1,12 @@
 // The test support library (arvex/test.h).
 
-#include <algorithm>
 #include "arvex/test.h"
 
 #include <arvex/error.h>
 
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -204,15 +204,11 @@ Child run(const Command &command)
   return child;
 }
 
-bool readingInput(pid_t pid)
+bool inCall(pid_t pid, long call, int fd)
 {
   // The call's number, then its arguments in hex: read(0, ...).
-  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_read) + " 0x0 ");
-}
-
-bool writingOutput(pid_t pid)
-{
-  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_write) + " 0x1 ");
+  const std::string args = std::to_string(call) + " 0x" + std::to_string(fd) + " ";
+  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(args);
 }
 
 int threadCount(pid_t pid)
@@ -306,6 +302,57 @@ void expectGolden(const std::string &name, const std::string &text)
     return;
   }
   EXPECT_EQ(normalised(text), normalised(readFile(path))) << "golden file " << path;
+}
+
+void expectReaders(std::span<const ReaderCase> cases)
+{
+  for (const auto &c : cases) {
+    const TestJob job({c.ppd, c.options, c.user, c.title});
+    EXPECT_EQ(c.read(job.get()), c.expected) << c.ppd << " | " << c.options;
+    EXPECT_EQ(err_no, c.err) << c.ppd << " | " << c.options;
+  }
+}
+
+std::string expectedText(const std::string &spec, const std::string &lf)
+{
+  std::string text = spec.starts_with("=") ? spec.substr(1) : "", out;
+  std::istringstream names(spec.starts_with("=") ? "" : spec);
+  for (std::string name; names >> name;) {
+    text += readFile(fixture("golden/" + name + ".ps"));
+    EXPECT_TRUE(text.ends_with("\n")) << "golden file " << name;
+  }
+  for (char c : text)
+    out += c == '\n' ? lf : std::string(1, c);
+  return out;
+}
+
+std::string utcStamp(time_t offset, const char *format)
+{
+  const time_t shifted = time(nullptr) + offset;
+  struct tm utc = {};
+  gmtime_r(&shifted, &utc);
+  char text[64] = {};
+  strftime(text, sizeof(text), format, &utc);
+  return text;
+}
+
+void expectWriters(std::span<const WriterCase> cases)
+{
+  for (const auto &c : cases) {
+    const TestJob job({c.ppd, c.options});
+    GuardedBuffer out(8192);
+    const std::string where = std::string(c.ppd) + " | " + c.options;
+    EXPECT_EQ(c.write(job.get(), out.get(), c.lf), c.result) << where;
+    EXPECT_TRUE(out.intact()) << where;
+    EXPECT_EQ(err_no, c.err) << where;
+    if (!c.expected.starts_with("|")) {
+      EXPECT_EQ(normalised(out.text()), normalised(expectedText(c.expected, c.lf))) << where;
+      continue;
+    }
+    std::istringstream lines(c.expected.substr(1));
+    for (std::string line; std::getline(lines, line, '|');)
+      EXPECT_NE(out.text().find("\n" + line + "\n"), std::string::npos) << line << " not in\n" << out.text();
+  }
 }
 
 }  // namespace arvex::test
