@@ -1,5 +1,5 @@
-// Copy-control patterns: the settings, the marking text, its composition to
-// NFC (against Python's unicodedata) and the two fragments.
+// Copy-control patterns: the settings, the marking text, its composition to NFC (against Python's unicodedata) and
+// the two fragments.
 
 #include <arvex/marking.h>
 #include <arvex/numbering.h>
@@ -28,8 +28,7 @@ constexpr const char *kSettings = "marking-settings.ppd", *kDom = "marking-dom.p
 #define UNKNOWN PS "CCPCopyControlType=PreventionCopyPattern " PS "CCPColor=cyan " PS "CCPDensity=Medium " PS \
   "CCPMaskType=InterlockingCircles " PS "CCPEffect=ReversePatterns " PS "CCPPosition=TopCenter " PS "CCPRepeat=off "
 
-// Every byte as a backslash and three octal digits.
-std::string escaped(const std::string &bytes)
+std::string escaped(const std::string &bytes)  // every byte as a backslash and three octal digits
 {
   std::string out;
   for (unsigned char b : bytes)
@@ -57,6 +56,7 @@ TEST(Marking, Settings)
   const EditedPpd mono(kSettings, {{"*ColorDevice", "*ColorDevice: False"}}),
       lower(kSettings, {{"*ColorDevice", "*ColorDevice: true"}});
   const std::string copy = "\\103\\117\\120\\131", cafe = "AXText=Custom.caf\xc3\xa9";
+  constexpr auto font = ARVEX_READ(getPPDCCPFont(job));
   setenv("SOFTWARE", "CUPS/2.1", 1);
   const ReaderCase cases[] = {
       {kSettings, DIALOG CHOICES, codes, "2|1|5|5|2|1|2"}, {kSettings, CHOICES, codes, "1|2|1|10|4|6|1"},
@@ -73,17 +73,15 @@ TEST(Marking, Settings)
       {kSettings, "AXSize=40 AXAngel=0 AXLineSpace=50", texts, "0|0|0|0|40|0|50"},
       {kSettings, "AXSize=Custom.1000 AXAngel=Custom.-5 AXLineSpace=Custom.7", texts, "0|0|0|0|100|-5|7"},
       {kSettings, "AXAngel=Custom.-45", texts, "0|0|0|0|70|-45|70"},
-      {kDom, "AXFont=HeiseiMinW3", ARVEX_READ(getPPDCCPFont(job)), "HeiseiMin-W3-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HeiseiKakuGoW5", ARVEX_READ(getPPDCCPFont(job)), "HeiseiKakuGo-W5-UniJIS-UTF8-H"},
-      {kDom, "AXFont=RyuminLight", ARVEX_READ(getPPDCCPFont(job)), "Ryumin-Light-UniJIS-UTF8-H"},
-      {kDom, "AXFont=GothicBBBMedium", ARVEX_READ(getPPDCCPFont(job)), "GothicBBB-Medium-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HGHeiseiMinW3", ARVEX_READ(getPPDCCPFont(job)), "HGHeiseiMin-W3-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HGHeiseiKakuGoW5", ARVEX_READ(getPPDCCPFont(job)), "HGHeiseiKakuGo-W5-UniJIS-UTF8-H"},
-      {kDom, "AXFont=Helvetica", ARVEX_READ(getPPDCCPFont(job)), "Helvetica-Bold"},
-      {kSettings, "AXFont=HeiseiMinW3", ARVEX_READ(getPPDCCPFont(job)), "Heisei Mincho W3"},
-      {kSettings, "AXFont=Default", ARVEX_READ(getPPDCCPFont(job)), "ArialMT"},
-      {"jobcontrol-bare.ppd", "x=y", ARVEX_READ(getPPDCCPFont(job)), "(null)"},
-      {"", "x=y", ARVEX_READ(getPPDCCPFont(job)), "(null)"},
+      {kDom, "AXFont=HeiseiMinW3", font, "HeiseiMin-W3-UniJIS-UTF8-H"},
+      {kDom, "AXFont=HeiseiKakuGoW5", font, "HeiseiKakuGo-W5-UniJIS-UTF8-H"},
+      {kDom, "AXFont=RyuminLight", font, "Ryumin-Light-UniJIS-UTF8-H"},
+      {kDom, "AXFont=GothicBBBMedium", font, "GothicBBB-Medium-UniJIS-UTF8-H"},
+      {kDom, "AXFont=HGHeiseiMinW3", font, "HGHeiseiMin-W3-UniJIS-UTF8-H"},
+      {kDom, "AXFont=HGHeiseiKakuGoW5", font, "HGHeiseiKakuGo-W5-UniJIS-UTF8-H"},
+      {kDom, "AXFont=Helvetica", font, "Helvetica-Bold"}, {kSettings, "AXFont=HeiseiMinW3", font, "Heisei Mincho W3"},
+      {kSettings, "AXFont=Default", font, "ArialMT"}, {"jobcontrol-bare.ppd", "x=y", font, "(null)"},
+      {"", "x=y", font, "(null)"},
       {kSettings, TYPE("LoginUserName") "AXTypeText=JobTime", ARVEX_READ(getCCPTextType(job)), "0"},
       {kSettings, "AXTypeText=LoginUserNameJobNameTime", ARVEX_READ(getCCPTextType(job)), "7"},
       // The marking text; the flag says whether the PPD or the job record gave part of it.

@@ -137,38 +137,27 @@ Child run(const Command &command)
   if ((child.pid = fork()) < 0)
     throw std::runtime_error("fork failed");
   if (child.pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
     if (command.sideChannel >= 0)
       dup2(command.sideChannel, 4);
     signal(SIGPIPE, SIG_DFL);  // as the scheduler starts a filter
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
+  close(in[0]), close(out[1]), close(err[1]);
   int fds[3] = {in[1], out[0], err[0]};
-  std::string *sinks[3] = {nullptr, &child.out, &child.err};
   for (int fd : fds)
     fcntl(fd, F_SETFL, O_NONBLOCK);
   size_t sent = 0;
   const auto deadline = std::chrono::steady_clock::now() + command.timeLimit;
-  while (fds[1] >= 0 || fds[2] >= 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(child.pid, SIGKILL);
-      child.timedOut = true;
-      break;
-    }
-    pollfd polled[3] = {{sent < command.input.size() ? fds[0] : -1, POLLOUT, 0}, {fds[1], POLLIN, 0}, {fds[2], POLLIN, 0}};
+  while ((fds[1] >= 0 || fds[2] >= 0) && std::chrono::steady_clock::now() < deadline) {
+    const size_t left = command.input.size() - sent;
+    pollfd polled[3] = {{left ? fds[0] : -1, POLLOUT, 0}, {fds[1], POLLIN, 0}, {fds[2], POLLIN, 0}};
     poll(polled, 3, 10);
-    if (fds[0] >= 0 && sent < command.input.size()) {
-      const ssize_t n = write(fds[0], command.input.data() + sent, command.input.size() - sent);
-      sent += n > 0 ? static_cast<size_t>(n) : 0;
-      if (n < 0 && errno != EAGAIN)
-        drop(fds[0]);
-    }
+    if (const ssize_t n = fds[0] >= 0 && left ? write(fds[0], command.input.data() + sent, left) : 0; n > 0)
+      sent += static_cast<size_t>(n);
+    else if (n < 0 && errno != EAGAIN)
+      drop(fds[0]);
     if (int unread = 0; fds[0] >= 0 && sent == command.input.size() && command.holdInput)
       child.inputDrained = ioctl(fds[0], FIONREAD, &unread) == 0 && unread == 0;
     else if (sent == command.input.size())
@@ -178,13 +167,11 @@ Child run(const Command &command)
       drop(fds[1]);  // it has ended
     for (int i : {1, 2}) {
       char chunk[65536];
-      if (i == 1 && stalled)
-        continue;
       const size_t room = i == 1 ? std::min(sizeof(chunk), command.stallOutputAfter - child.out.size()) : sizeof(chunk);
-      const ssize_t n = fds[i] >= 0 ? read(fds[i], chunk, room) : 0;
+      const ssize_t n = fds[i] >= 0 && room > 0 ? read(fds[i], chunk, room) : -1;
       if (n > 0)
-        sinks[i]->append(chunk, static_cast<size_t>(n));
-      else if (n == 0 || errno != EAGAIN)
+        (i == 1 ? child.out : child.err).append(chunk, static_cast<size_t>(n));
+      else if (n == 0 || (fds[i] >= 0 && room > 0 && errno != EAGAIN))
         drop(fds[i]);
     }
     if (child.out.size() >= command.closeOutputAfter)
@@ -194,13 +181,14 @@ Child run(const Command &command)
     else if (action > 0)
       kill(child.pid, action);
   }
+  if (fds[1] >= 0 || fds[2] >= 0)
+    kill(child.pid, SIGKILL);  // at the time limit
   for (int &fd : fds)
     drop(fd);
   int status = 0;
   while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
   }
   child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  child.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return child;
 }
 

@@ -84,9 +84,8 @@ private:
 struct Child {
   pid_t pid = 0;
   std::string out, err;
-  bool inputDrained = false;      // held input: all sent, and read
-  int exitCode = -1, signal = 0;  // -1 after a signal; the signal
-  bool timedOut = false;          // killed at Command::timeLimit
+  bool inputDrained = false;  // held input: all sent, and read
+  int exitCode = -1;          // -1 after a signal, also at Command::timeLimit
 };
 inline constexpr int kReleaseInput = -1;
 struct Command {
