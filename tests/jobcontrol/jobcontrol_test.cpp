@@ -63,8 +63,7 @@ TEST(JobControl, Fragments)
       {getInsertStringForSynchroCut, kColour, PS "SynchroCut.Valid=on AXSynchroCut=True", ""},
       {getInsertStringForColorBalance, kColour, BALANCE, "colour-balance", 0, 6},
       {getInsertStringForColorBalance, kMono, BALANCE, "colour-balance-monochrome", 0, 6},
-      {kNumbering, kColour, NUMBERING, "background-numbering"},
-      {kNumbering, kOdd, "AXBackgroundNumbering=True", ""},
+      {kNumbering, kColour, NUMBERING, "background-numbering"}, {kNumbering, kOdd, "AXBackgroundNumbering=True", ""},
       {getInsertStringForFolderNumber, kMono, PS "11AFolderNumberSupport=TRUE AXFolderNumber=Custom.1234 "
        "AXFolderPassword=Custom.2468", "=\t\t/FolderNumber 123\n\t\t/FolderPassword (2468)\n", 0, 6, "\r\n"},
       {getInsertStringForFolderNumber, kColour, PS "11AFolderNumber=0042 " PS "11AFolderPassword=x",
@@ -77,10 +76,8 @@ TEST(JobControl, Fragments)
       {getInsertStringForBannerPage, kColour, "AXBannerPageInputSlot=Tray1 AXBannerPagePrint=True",
        "=<</BannerSlot 1>> setpagedevice\n<</BannerMedia (Auto)>> setpagedevice\n<</BannerPage true>> setpagedevice\n", 0, 6},
       {getInsertStringForBannerPage, kColour, "AXBannerPageMediaType=Plain", "=<</BannerSlot 0>> setpagedevice\n", 1, 6},
-      {getInsertStringForBannerPage, kMono, "", "", 1, 6},
-      {getInsertStringForDrvMode, kColour, "x=y", "driver-mode-0"},
-      {kBlock, "", "", BARE "copy-control-off", 0, 6, "\r"},
-      {kBlock, kOdd, "", BARE "copy-control-off", 0, 6},
+      {getInsertStringForBannerPage, kMono, "", "", 1, 6}, {getInsertStringForDrvMode, kColour, "x=y", "driver-mode-0"},
+      {kBlock, "", "", BARE "copy-control-off", 0, 6, "\r"}, {kBlock, kOdd, "", BARE "copy-control-off", 0, 6},
       {kBlock, kMono, BALANCE, BARE "colour-balance-monochrome copy-control-off driver-mode-1", 0, 6},
       {kBlock, kColour, ID SYNCHRO NUMBERING BALANCE JT "'Locked Print'", HEAD "synchro-cut background-numbering "
        "locked-print colour-output-bin colour-banner-pages colour-balance copy-control-off driver-mode-0", 0, 6},
@@ -90,8 +87,7 @@ TEST(JobControl, Fragments)
        "CCPFont='A%%B%d' " PS "CCPSize=48 " PS "CCPCustomText=101102 " PS "CCPAngle=45 " PS "CCPRepeat=Repeat " PS
        "CCPLineSpace=60", BARE "copy-guard", 0, 6},
       {kBlock, kBare, PS "CCPCopyControlType='Copy Guard'", BARE, 1, 6},
-      {kBlock, kBare, JT "'Locked Print'", HEAD, 1, 6},
-      {kLogin, kColour, "x=y", ""},
+      {kBlock, kBare, JT "'Locked Print'", HEAD, 1, 6}, {kLogin, kColour, "x=y", ""},
       {kLogin, kColour, PS "PersonalAuthentication.Valid=TRUE " PS "PersonalAuthentication.UserID=bob%1",
        "=%%LOGINGID: bob%1\n", 0, 0, "\r\n"},
       {kLogin, kColour, PA "Custom.abcdefghij123", "=%%LOGINGID: abcdefghij123\n", 0, 6},
@@ -102,8 +98,7 @@ TEST(JobControl, Fragments)
       {kLogin, kBare, PS "PersonalAuthentication.Valid=true", "", 1, 6},
       {getInsertStringForPersonalAuthentication, kBare, PS "PersonalAuthentication.Valid=true", "", 1, 6},
       {kTarget, kColour, "", "=%%TargetDevice: (Arvex JC Colour) (3010.106) 5\n", 0, 0, "\r"},
-      {kTarget, kBare, "", "", 1, 1},
-      {kTarget, "", "", "", 1, 1},
+      {kTarget, kBare, "", "", 1, 1}, {kTarget, "", "", "", 1, 1},
   };
   expectWriters(cases);
 }

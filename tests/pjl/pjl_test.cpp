@@ -157,8 +157,7 @@ TEST_F(Pjl, LoginUserNameAndPasswordField)
       {"AXAuthLoginPassword=Custom." + std::string(200, 'p'), "alice", aes("alice", "", std::string(128, 'p'))},
       {kLanguage + "1 AXAuthLoginPassword='Custom." + secret + "'", sjis, aes(sjis, "", iconv("SJIS", secret)), yamada},
       {defined + "None " + kLogin + "bob", "bob", ""},  // the key takes the PPD's user name: none
-      {"x=1", "Jos\xe9", aes("Jos\xe9", "", ""), "Jos\xc3\xa9"},
-      {defined + "None", std::nullopt, ""},
+      {"x=1", "Jos\xe9", aes("Jos\xe9", "", ""), "Jos\xc3\xa9"}, {defined + "None", std::nullopt, ""},
       {defined + "Custom." + std::string(129, 'u'), std::nullopt, "", "alice", "CUPS/1.7.5"},
       {defined + "Custom." + u128, u128, aes(u128, "", ""), "alice", "CUPS/1.7.5"},
       {defined + "'Custom.Ren\xc3\xa9'", "Ren\xe9", aes("Ren\xe9", "", ""), "alice", "CUPS/2.1"},
