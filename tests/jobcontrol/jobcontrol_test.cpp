@@ -252,7 +252,7 @@ TEST(JobControl, PreviewCommand)
       {{"--login-comment", "--target-comment", "42", "alice", "t", "1", ""}, "", 2, "", usage},
       {{"--frobnicate", "42", "alice", "t", "1", ""}, "", 2, "", usage},
       {{"42", "alice", "t", "1", "", "/nonexistent/job.ps"}, "", 2, "", usage},
-      {{"--ppd"}, "", 2, "", usage}, {{"--login-comment"}, "", 2, "", usage},
+      {{"--ppd"}, "", 2, "", "--ppd needs a file name"}, {{"--login-comment"}, "", 2, "", usage},
       {{"-", "alice", "t", "1", ""}, "", 0, BARE "copy-control-off", absent},
   };
   for (const auto &c : cases) {
