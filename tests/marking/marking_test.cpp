@@ -262,6 +262,7 @@ TEST(Marking, Nfc)
   // The composed text must fit the output.
   EXPECT_EQ(composed(qa, qa.size()), "-1|");
   EXPECT_EQ(composed("ab\\n", 2), "-1|ab");
+  EXPECT_EQ(composed("abc", 2), "-1|ab");  // a plain byte past the room
   EXPECT_EQ(composed(qa, 24), "1|\\340\\244\\225\\340\\244\\274");
   std::string full = repeat(qa, 1024 / 12);
   full.resize(1024, '\0');
