@@ -1,6 +1,5 @@
 #!/bin/sh
-# Builds the C program against a staged install (DESTDIR) with pkg-config,
-# as an integrator would, and runs it.
+# Builds the C program against a staged install (DESTDIR) with pkg-config, as an integrator would, and runs it.
 #   pkgconfig_test.sh BUILD_DIR PROGRAM.c FIXTURE.ppd C_COMPILER [SANITIZERS]
 set -eu
 build=$1 program=$2 fixture=$3 cc=$4 sanitize=${5:-}

@@ -1,5 +1,5 @@
-// Copy-control patterns: the settings, the marking text, its composition to
-// NFC (against Python's unicodedata) and the two fragments.
+// Copy-control patterns: the settings, the marking text, its composition to NFC (against Python's unicodedata) and
+// the two fragments.
 
 #include <arvex/marking.h>
 #include <arvex/numbering.h>
@@ -8,14 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "arvex/cases.h"
+#include "arvex/test.h"
 
 namespace {
 
 using namespace arvex::test;
 
 constexpr const char *kSettings = "marking-settings.ppd", *kDom = "marking-dom.ppd", *kBare = "marking-bare.ppd";
-#define PS "com.arvex.printsettings."
 #define CT PS "CCPCustomText="
 #define TYPE(t) PS "CCPTextType='" t "' "
 #define UN PS "CCPUserName="
@@ -29,12 +28,7 @@ constexpr const char *kSettings = "marking-settings.ppd", *kDom = "marking-dom.p
 #define UNKNOWN PS "CCPCopyControlType=PreventionCopyPattern " PS "CCPColor=cyan " PS "CCPDensity=Medium " PS \
   "CCPMaskType=InterlockingCircles " PS "CCPEffect=ReversePatterns " PS "CCPPosition=TopCenter " PS "CCPRepeat=off "
 
-std::string repeat(const std::string &text, int times)
-{
-  return times > 0 ? text + repeat(text, times - 1) : "";
-}
-// Every byte as a backslash and three octal digits.
-std::string escaped(const std::string &bytes)
+std::string escaped(const std::string &bytes)  // every byte as a backslash and three octal digits
 {
   std::string out;
   for (unsigned char b : bytes)
@@ -62,6 +56,7 @@ TEST(Marking, Settings)
   const EditedPpd mono(kSettings, {{"*ColorDevice", "*ColorDevice: False"}}),
       lower(kSettings, {{"*ColorDevice", "*ColorDevice: true"}});
   const std::string copy = "\\103\\117\\120\\131", cafe = "AXText=Custom.caf\xc3\xa9";
+  constexpr auto font = ARVEX_READ(getPPDCCPFont(job));
   setenv("SOFTWARE", "CUPS/2.1", 1);
   const ReaderCase cases[] = {
       {kSettings, DIALOG CHOICES, codes, "2|1|5|5|2|1|2"}, {kSettings, CHOICES, codes, "1|2|1|10|4|6|1"},
@@ -78,17 +73,15 @@ TEST(Marking, Settings)
       {kSettings, "AXSize=40 AXAngel=0 AXLineSpace=50", texts, "0|0|0|0|40|0|50"},
       {kSettings, "AXSize=Custom.1000 AXAngel=Custom.-5 AXLineSpace=Custom.7", texts, "0|0|0|0|100|-5|7"},
       {kSettings, "AXAngel=Custom.-45", texts, "0|0|0|0|70|-45|70"},
-      {kDom, "AXFont=HeiseiMinW3", ARVEX_READ(getPPDCCPFont(job)), "HeiseiMin-W3-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HeiseiKakuGoW5", ARVEX_READ(getPPDCCPFont(job)), "HeiseiKakuGo-W5-UniJIS-UTF8-H"},
-      {kDom, "AXFont=RyuminLight", ARVEX_READ(getPPDCCPFont(job)), "Ryumin-Light-UniJIS-UTF8-H"},
-      {kDom, "AXFont=GothicBBBMedium", ARVEX_READ(getPPDCCPFont(job)), "GothicBBB-Medium-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HGHeiseiMinW3", ARVEX_READ(getPPDCCPFont(job)), "HGHeiseiMin-W3-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HGHeiseiKakuGoW5", ARVEX_READ(getPPDCCPFont(job)), "HGHeiseiKakuGo-W5-UniJIS-UTF8-H"},
-      {kDom, "AXFont=Helvetica", ARVEX_READ(getPPDCCPFont(job)), "Helvetica-Bold"},
-      {kSettings, "AXFont=HeiseiMinW3", ARVEX_READ(getPPDCCPFont(job)), "Heisei Mincho W3"},
-      {kSettings, "AXFont=Default", ARVEX_READ(getPPDCCPFont(job)), "ArialMT"},
-      {"jobcontrol-bare.ppd", "x=y", ARVEX_READ(getPPDCCPFont(job)), "(null)"},
-      {"", "x=y", ARVEX_READ(getPPDCCPFont(job)), "(null)"},
+      {kDom, "AXFont=HeiseiMinW3", font, "HeiseiMin-W3-UniJIS-UTF8-H"},
+      {kDom, "AXFont=HeiseiKakuGoW5", font, "HeiseiKakuGo-W5-UniJIS-UTF8-H"},
+      {kDom, "AXFont=RyuminLight", font, "Ryumin-Light-UniJIS-UTF8-H"},
+      {kDom, "AXFont=GothicBBBMedium", font, "GothicBBB-Medium-UniJIS-UTF8-H"},
+      {kDom, "AXFont=HGHeiseiMinW3", font, "HGHeiseiMin-W3-UniJIS-UTF8-H"},
+      {kDom, "AXFont=HGHeiseiKakuGoW5", font, "HGHeiseiKakuGo-W5-UniJIS-UTF8-H"},
+      {kDom, "AXFont=Helvetica", font, "Helvetica-Bold"}, {kSettings, "AXFont=HeiseiMinW3", font, "Heisei Mincho W3"},
+      {kSettings, "AXFont=Default", font, "ArialMT"}, {"jobcontrol-bare.ppd", "x=y", font, "(null)"},
+      {"", "x=y", font, "(null)"},
       {kSettings, TYPE("LoginUserName") "AXTypeText=JobTime", ARVEX_READ(getCCPTextType(job)), "0"},
       {kSettings, "AXTypeText=LoginUserNameJobNameTime", ARVEX_READ(getCCPTextType(job)), "7"},
       // The marking text; the flag says whether the PPD or the job record gave part of it.
@@ -269,6 +262,7 @@ TEST(Marking, Nfc)
   // The composed text must fit the output.
   EXPECT_EQ(composed(qa, qa.size()), "-1|");
   EXPECT_EQ(composed("ab\\n", 2), "-1|ab");
+  EXPECT_EQ(composed("abc", 2), "-1|ab");  // a plain byte past the room
   EXPECT_EQ(composed(qa, 24), "1|\\340\\244\\225\\340\\244\\274");
   std::string full = repeat(qa, 1024 / 12);
   full.resize(1024, '\0');

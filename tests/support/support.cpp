@@ -1,12 +1,12 @@
 // The test support library (arvex/test.h).
 
-#include <algorithm>
 #include "arvex/test.h"
 
 #include <arvex/error.h>
 
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -137,38 +137,27 @@ Child run(const Command &command)
   if ((child.pid = fork()) < 0)
     throw std::runtime_error("fork failed");
   if (child.pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
     if (command.sideChannel >= 0)
       dup2(command.sideChannel, 4);
     signal(SIGPIPE, SIG_DFL);  // as the scheduler starts a filter
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
+  close(in[0]), close(out[1]), close(err[1]);
   int fds[3] = {in[1], out[0], err[0]};
-  std::string *sinks[3] = {nullptr, &child.out, &child.err};
   for (int fd : fds)
     fcntl(fd, F_SETFL, O_NONBLOCK);
   size_t sent = 0;
   const auto deadline = std::chrono::steady_clock::now() + command.timeLimit;
-  while (fds[1] >= 0 || fds[2] >= 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(child.pid, SIGKILL);
-      child.timedOut = true;
-      break;
-    }
-    pollfd polled[3] = {{sent < command.input.size() ? fds[0] : -1, POLLOUT, 0}, {fds[1], POLLIN, 0}, {fds[2], POLLIN, 0}};
+  while ((fds[1] >= 0 || fds[2] >= 0) && std::chrono::steady_clock::now() < deadline) {
+    const size_t left = command.input.size() - sent;
+    pollfd polled[3] = {{left ? fds[0] : -1, POLLOUT, 0}, {fds[1], POLLIN, 0}, {fds[2], POLLIN, 0}};
     poll(polled, 3, 10);
-    if (fds[0] >= 0 && sent < command.input.size()) {
-      const ssize_t n = write(fds[0], command.input.data() + sent, command.input.size() - sent);
-      sent += n > 0 ? static_cast<size_t>(n) : 0;
-      if (n < 0 && errno != EAGAIN)
-        drop(fds[0]);
-    }
+    if (const ssize_t n = fds[0] >= 0 && left ? write(fds[0], command.input.data() + sent, left) : 0; n > 0)
+      sent += static_cast<size_t>(n);
+    else if (n < 0 && errno != EAGAIN)
+      drop(fds[0]);
     if (int unread = 0; fds[0] >= 0 && sent == command.input.size() && command.holdInput)
       child.inputDrained = ioctl(fds[0], FIONREAD, &unread) == 0 && unread == 0;
     else if (sent == command.input.size())
@@ -178,13 +167,11 @@ Child run(const Command &command)
       drop(fds[1]);  // it has ended
     for (int i : {1, 2}) {
       char chunk[65536];
-      if (i == 1 && stalled)
-        continue;
       const size_t room = i == 1 ? std::min(sizeof(chunk), command.stallOutputAfter - child.out.size()) : sizeof(chunk);
-      const ssize_t n = fds[i] >= 0 ? read(fds[i], chunk, room) : 0;
+      const ssize_t n = fds[i] >= 0 && room > 0 ? read(fds[i], chunk, room) : -1;
       if (n > 0)
-        sinks[i]->append(chunk, static_cast<size_t>(n));
-      else if (n == 0 || errno != EAGAIN)
+        (i == 1 ? child.out : child.err).append(chunk, static_cast<size_t>(n));
+      else if (n == 0 || (fds[i] >= 0 && room > 0 && errno != EAGAIN))
         drop(fds[i]);
     }
     if (child.out.size() >= command.closeOutputAfter)
@@ -194,25 +181,22 @@ Child run(const Command &command)
     else if (action > 0)
       kill(child.pid, action);
   }
+  if (fds[1] >= 0 || fds[2] >= 0)
+    kill(child.pid, SIGKILL);  // at the time limit
   for (int &fd : fds)
     drop(fd);
   int status = 0;
   while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
   }
   child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  child.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return child;
 }
 
-bool readingInput(pid_t pid)
+bool inCall(pid_t pid, long call, int fd)
 {
   // The call's number, then its arguments in hex: read(0, ...).
-  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_read) + " 0x0 ");
-}
-
-bool writingOutput(pid_t pid)
-{
-  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(std::to_string(SYS_write) + " 0x1 ");
+  const std::string args = std::to_string(call) + " 0x" + std::to_string(fd) + " ";
+  return readFile("/proc/" + std::to_string(pid) + "/syscall").starts_with(args);
 }
 
 int threadCount(pid_t pid)
@@ -306,6 +290,57 @@ void expectGolden(const std::string &name, const std::string &text)
     return;
   }
   EXPECT_EQ(normalised(text), normalised(readFile(path))) << "golden file " << path;
+}
+
+void expectReaders(std::span<const ReaderCase> cases)
+{
+  for (const auto &c : cases) {
+    const TestJob job({c.ppd, c.options, c.user, c.title});
+    EXPECT_EQ(c.read(job.get()), c.expected) << c.ppd << " | " << c.options;
+    EXPECT_EQ(err_no, c.err) << c.ppd << " | " << c.options;
+  }
+}
+
+std::string expectedText(const std::string &spec, const std::string &lf)
+{
+  std::string text = spec.starts_with("=") ? spec.substr(1) : "", out;
+  std::istringstream names(spec.starts_with("=") ? "" : spec);
+  for (std::string name; names >> name;) {
+    text += readFile(fixture("golden/" + name + ".ps"));
+    EXPECT_TRUE(text.ends_with("\n")) << "golden file " << name;
+  }
+  for (char c : text)
+    out += c == '\n' ? lf : std::string(1, c);
+  return out;
+}
+
+std::string utcStamp(time_t offset, const char *format)
+{
+  const time_t shifted = time(nullptr) + offset;
+  struct tm utc = {};
+  gmtime_r(&shifted, &utc);
+  char text[64] = {};
+  strftime(text, sizeof(text), format, &utc);
+  return text;
+}
+
+void expectWriters(std::span<const WriterCase> cases)
+{
+  for (const auto &c : cases) {
+    const TestJob job({c.ppd, c.options});
+    GuardedBuffer out(8192);
+    const std::string where = std::string(c.ppd) + " | " + c.options;
+    EXPECT_EQ(c.write(job.get(), out.get(), c.lf), c.result) << where;
+    EXPECT_TRUE(out.intact()) << where;
+    EXPECT_EQ(err_no, c.err) << where;
+    if (!c.expected.starts_with("|")) {
+      EXPECT_EQ(normalised(out.text()), normalised(expectedText(c.expected, c.lf))) << where;
+      continue;
+    }
+    std::istringstream lines(c.expected.substr(1));
+    for (std::string line; std::getline(lines, line, '|');)
+      EXPECT_NE(out.text().find("\n" + line + "\n"), std::string::npos) << line << " not in\n" << out.text();
+  }
 }
 
 }  // namespace arvex::test

@@ -1,10 +1,11 @@
-// What the tests share, one of each: fixtures and temporary files, an edited
-// PPD, the filter's job record, a guarded InsertBuffer, a child process
-// runner, a scripted side channel, the PJL frame and golden files.
+// What the tests share, one of each: fixtures and temporary files, an edited PPD, the filter's job record, a
+// guarded InsertBuffer, a child process runner, a scripted side channel, the PJL frame, golden files and the
+// tables of job → expected answer.
 #ifndef ARVEX_TEST_H
 #define ARVEX_TEST_H
 
 #include <arvex/buffer.h>
+#include <arvex/error.h>
 #include <arvex/jobinfo.h>
 
 #include <gtest/gtest.h>
@@ -12,15 +13,21 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <span>
+#include <sys/syscall.h>
 #include <string>
 #include <vector>
+
+#define PS "com.arvex.printsettings."  // the prefix of the print dialog's options
 
 namespace arvex::test {
 
 inline std::string fixture(const std::string &name) { return ARVEX_SOURCE_DIR "/fixtures/" + name; }
 inline std::string built(const std::string &name) { return ARVEX_BINARY_DIR "/" + name; }
+inline std::string repeat(const std::string &text, size_t times) { return times ? text + repeat(text, times - 1) : ""; }
 std::string readFile(const std::string &path);
 
 // A file holding content, removed with the object.
@@ -35,18 +42,15 @@ private:
   std::string path_;
 };
 
-// fixtures/ppd/<name> with each line that begins with an edit's first text
-// replaced by its second (several lines, or none when empty); an edit that
-// matches no line appends its second text.
+// fixtures/ppd/<name> with each line that begins with an edit's first text replaced by its second (several lines,
+// or none when empty); an edit that matches no line appends its second text.
 using PpdEdits = std::vector<std::pair<std::string, std::string>>;
 struct EditedPpd : TempFile {
   EditedPpd(const std::string &name, const PpdEdits &edits);
 };
 
-// The record of the filter's argv {"arvex-pdf-filter", "42", user, title,
-// copies, options}: CreateJobInfoWithPPD, then markJobPPD (which, as the
-// filter, marks nothing without options). ppd: a name in fixtures/ppd/, an
-// absolute path or "" for none. err_no is 0 afterwards.
+// The record of the filter's argv {"arvex-pdf-filter", "42", user, title, copies, options}: CreateJobInfoWithPPD,
+// then markJobPPD. ppd: a name in fixtures/ppd/, an absolute path or "" for none. err_no is 0 afterwards.
 struct JobSpec {
   std::string ppd{}, options{}, user = "alice", title = "Report", copies = "1";
 };
@@ -62,9 +66,8 @@ private:
   std::unique_ptr<JobInfo, void (*)(JobInfo *)> job_{nullptr, DisposeJobInfo};
 };
 
-// An InsertBuffer over capacity zero-filled heap bytes and a guard behind
-// them, poisoned for AddressSanitizer. intact(): guard untouched, text
-// terminated inside the capacity, cursor on the terminator.
+// An InsertBuffer over capacity zero-filled heap bytes and a guard behind them, poisoned for AddressSanitizer.
+// intact(): guard untouched, text terminated inside the capacity, cursor on the terminator.
 class GuardedBuffer {
 public:
   explicit GuardedBuffer(size_t capacity);
@@ -77,14 +80,12 @@ private:
   InsertBuffer buf_;
 };
 
-// A child process as Command::watch sees it while it runs, and as run()
-// returns it.
+// A child process as Command::watch sees it while it runs, and as run() returns it.
 struct Child {
   pid_t pid = 0;
   std::string out, err;
-  bool inputDrained = false;      // held input: all sent, and read
-  int exitCode = -1, signal = 0;  // -1 after a signal; the signal
-  bool timedOut = false;          // killed at Command::timeLimit
+  bool inputDrained = false;  // held input: all sent, and read
+  int exitCode = -1;          // -1 after a signal, also at Command::timeLimit
 };
 inline constexpr int kReleaseInput = -1;
 struct Command {
@@ -99,14 +100,13 @@ struct Command {
   std::function<int(const Child &)> watch{};  // every few ms: 0, kReleaseInput, or a signal to send
 };
 Child run(const Command &command);
-bool readingInput(pid_t pid);   // its main thread is blocked reading standard input
-bool writingOutput(pid_t pid);  // its main thread is in a write to standard output
+bool inCall(pid_t pid, long call, int fd);  // its main thread is blocked in read or write (call) on fd
 int threadCount(pid_t pid);
 std::string shell(const std::string &command, const std::string &input = "");  // its standard output
 std::string written(const std::function<void(FILE *)> &writer);                // what writer wrote to its stream
 
-// The backend's end of the CUPS side channel with its replies queued ahead:
-// each request reads the next. Messages keep their bounds (SOCK_SEQPACKET).
+// The backend's end of the CUPS side channel with its replies queued ahead: each request reads the next. Messages
+// keep their bounds (SOCK_SEQPACKET).
 class SideChannel {
 public:
   SideChannel();
@@ -119,17 +119,55 @@ private:
   int ends_[2];
 };
 
-// The job the filter writes: UEL, job name, user name, settings, the switch
-// to PDF, data, UEL and end of job.
+// The job the filter writes: UEL, job name, user name, settings, the switch to PDF, data, UEL and end of job.
 std::string pjlJob(const std::string &title, const std::string &user, const std::string &settings,
                    const std::string &data);
 
-// Compare text with fixtures/golden/<name>, both normalised: 12-digit time
-// stamps read YYYYMMDDhhmm, marking times YYYY/MM/DD hh:mm, /HostName values
-// (HOST), ESC%-12345X <UEL>. ARVEX_GOLDEN_UPDATE=1 writes the normalised text
+// Compare text with fixtures/golden/<name>, both normalised: 12-digit time stamps read YYYYMMDDhhmm, marking times
+// YYYY/MM/DD hh:mm, /HostName values (HOST), ESC%-12345X <UEL>. ARVEX_GOLDEN_UPDATE=1 writes the normalised text
 // to the file instead, for review.
 std::string normalised(std::string text);
 void expectGolden(const std::string &name, const std::string &text);
+
+// Values joined by "|": numbers as digits, texts as they are, no text as "(null)".
+inline std::string one(int value) { return std::to_string(value); }
+inline std::string one(const char *text) { return text ? text : "(null)"; }
+template <typename... Values>
+std::string shown(Values... values)
+{
+  std::string text;
+  ((text += one(values) + "|"), ...);
+  return text.substr(0, text.size() - 1);
+}
+// A reader of job: the values of the expressions, which may use work[0..5].
+#define ARVEX_READ(...) \
+  [](const JobInfo *job) { char work[6][17] = {}; (void)work; return ::arvex::test::shown(__VA_ARGS__); }
+
+struct ReaderCase {
+  const char *ppd;  // for TestJob({ppd, options, user, title})
+  std::string options;
+  std::string (*read)(const JobInfo *);
+  std::string expected;
+  int err = 0;  // err_no afterwards
+  std::string user = "alice", title = "Report";
+};
+void expectReaders(std::span<const ReaderCase> cases);
+
+// "=text": the text; else golden files (fixtures/golden/NAME.ps) joined. "\n" becomes lf.
+std::string expectedText(const std::string &spec, const std::string &lf);
+// Now, as UTC shifted by offset seconds, in a strftime format: the local time of a zone offset seconds east of UTC.
+std::string utcStamp(time_t offset, const char *format);
+
+using Writer = int (*)(const JobInfo *, InsertBuffer *, const char *lf);
+struct WriterCase {
+  Writer write;
+  const char *ppd;
+  std::string options;
+  std::string expected;  // as expectedText, or "|line|line": lines the output holds whole
+  int result = 0, err = 0;
+  const char *lf = "\n";
+};
+void expectWriters(std::span<const WriterCase> cases);
 
 }  // namespace arvex::test
 
