@@ -15,7 +15,10 @@ FILTER_ENV=(SOFTWARE="CUPS/$(cups-config --version | cut -d. -f1,2)")
 # sub-commands would start a server of their own: wait on the socket.)
 app_start() {
   APP_PORT=$(free_port)
-  "$APP" server -o server-port="$APP_PORT" -o listen-hostname=127.0.0.1 -o spool-directory="$DIR/spool" \
+  # PAPPL deletes a printed file that lies in its temporary folder: with the
+  # default, /tmp, that would take the build's test page in a tree under /tmp.
+  mkdir -p "$DIR/tmp"
+  TMPDIR="$DIR/tmp" "$APP" server -o server-port="$APP_PORT" -o listen-hostname=127.0.0.1 -o spool-directory="$DIR/spool" \
     -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" -o log-level=debug "$@" &
   PIDS+=($!)
   wait_for 10 test -S "/run/$NAME.sock" || fail "the server doesn't start"
