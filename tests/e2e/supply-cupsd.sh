@@ -34,8 +34,6 @@ PDF="$DIR/job.pdf"
 cp "$SOURCE_DIR/fixtures/sample.pdf" "$PDF"
 python3 -c 'import sys; line = b"% padding while the printer is slow\n"; open(sys.argv[1], "ab").write(line * ((24 << 20) // len(line)))' "$PDF"
 
-job_state() { ipp_display "$URI" "$SOURCE_DIR/tests/printer-app/get-job.test" -d jobid="$1" | sed -n 's/^job-state = //p'; }
-job_ended() { [[ $(job_state "$1") =~ ^(completed|aborted|canceled) ]]; }
 reported() { local a; a=$(ipp_display "$URI" "$HERE/get-printer.test"); [[ $a == *"marker-levels = 80,60,40,20"* && $a == *toner-low-report* ]]; }
 
 # print_job TITLE [WAIT]: once WAIT succeeds (if given) while the job is
@@ -47,11 +45,11 @@ print_job() {
   [ -n "$id" ] || fail "lp didn't queue the job"
   if [ -n "${2:-}" ]; then
     wait_for 30 "$2" || fail "the scheduler never got the reports: $(ipp_display "$URI" "$HERE/get-printer.test")"
-    ! job_ended "$id" || fail "job $id ended before the reports arrived"
+    ! job_ended "$URI" "$id" || fail "job $id ended before the reports arrived"
   fi
   cat "$DIR/printer.fifo" >"$DIR/printed.prn" &
   PIDS+=($!)
-  wait_for 30 job_ended "$id" && [ "$(job_state "$id")" = completed ] || fail "job $id didn't complete: $(job_state "$id")"
+  [[ $(job_end "$URI" "$id") == completed* ]] || fail "job $id didn't complete: $(job_state "$URI" "$id")"
   wait "${PIDS[-1]}"
   { printf '\033%%-12345X@PJL JOB NAME="%s"\n@PJL SET USERNAME="%s"\n@PJL ENTER LANGUAGE = PDF\n' "$1" "$(id -un)"
     cat "$PDF"; printf '\033%%-12345X@PJL EOJ\n'; } >"$DIR/expected.prn"

@@ -36,6 +36,19 @@ ipp_display() {
   sed -n 's/^ *\([a-z-]*\) ([^)]*) = /\1 = /p' <<<"$out"
 }
 
+# The state of a job as "STATE MESSAGE" (job_state TARGET ID), whether it
+# has ended (job_ended), whether it is in STATE (job_is TARGET ID STATE), and
+# waiting at most 30 s for its end (job_end, echoes job_state). TARGET is a
+# printer URI; a script whose printers have names redefines target_uri.
+target_uri() { echo "$1"; }
+job_state() {
+  ipp_display "$(target_uri "$1")" "$SOURCE_DIR/tests/support/get-job.test" -d jobid="$2" |
+    sed -n 's/^job-state\(-message\)\{0,1\} = //p' | paste -sd ' '
+}
+job_is() { [[ $(job_state "$1" "$2") == "$3 "* ]]; }
+job_ended() { [[ $(job_state "$1" "$2") =~ ^(completed|aborted|canceled) ]]; }
+job_end() { wait_for 30 job_ended "$1" "$2" || true; job_state "$1" "$2"; }
+
 # cupsd_start BACKEND...: a private cupsd on 127.0.0.1:CUPS_PORT and
 # DIR/cups.sock (exported as CUPS_SERVER) with the system's backends named;
 # filters go in DIR/serverbin/filter (root's, mode 755, as cupsd demands).
