@@ -10,19 +10,12 @@ namespace {
 
 using namespace arvex::test;
 
-constexpr const char *kColour = "jobcontrol-colour.ppd", *kMono = "jobcontrol-mono.ppd", *kOdd = "jobcontrol-odd.ppd",
-                     *kBare = "jobcontrol-bare.ppd";
+constexpr const char *kColour = "jobcontrol-colour.ppd", *kBare = "jobcontrol-bare.ppd";
 #define ID PS "11AUserID=u042 " PS "11AEnableUserCode=TRUE " PS "11AUserCode=4711 " PS "11APassword=2468 " \
   PS "11AFileName=Minutes "
-#define SC PS "SynchroCut."
-#define SYNCHRO SC "Valid=On " SC "MarginTop=12mm " SC "MarginBottom=mm " SC "MarginLeft=' -7' AXRightMargin=Custom.33 " \
-  SC "Position=Right " SC "ImageDirection=ShortEdgeFeed "
 #define BALANCE PS "14AColorBalanceBrightness=+1 " PS "14AColorBalanceCyan=3 " PS "14AColorBalanceMagenta=-2 " \
   "AXContrast=Custom.2.5 AXBlack=Custom.-0.4 AXYellow=Custom.-2.5 "
-#define BN PS "BackgroundNumbering."
-#define NUMBERING BN "Valid=On " BN "Size=Large " BN "Density=VeryDark " BN "Color=Red " BN "StartNumber=0012 "
 #define JT PS "11AJobType="
-#define PA "AXPersonalAuthentication=True AXPAUserCode="
 #define HEAD "host-information procedure-definitions "
 #define BARE HEAD "normal-print-anonymous "
 
@@ -39,68 +32,16 @@ constexpr Writer kNumbering = [](const JobInfo *job, InsertBuffer *out, const ch
 
 TEST(JobControl, Fragments)
 {
-  const WriterCase cases[] = {
-      {getInsertStringForNormalPrint, kColour, ID, "normal-print"},
-      {getInsertStringForNormalPrint, kColour, PS "11AUserID= " PS "11AUserCode=4711", "normal-print-anonymous"},
-      {getInsertStringForLockedPrint, kColour, ID, "locked-print"},
-      {getInsertStringForSamplePrint, kColour, ID, "sample-print"},
-      {getInsertStringForDocumentServerPrint, kColour, ID PS "11AFolderNumber=17 " PS "11AFolderPassword=9753", "document-server"},
-      {getInsertStringForDocumentServerPrint, kMono, ID PS "11AFolderNumber=17", "document-server-without-folders"},
-      {getInsertStringForPausedPrint, kMono, ID, "hold-print"},
-      {getInsertStringForPausedPrint, kColour, ID, "hold-print-unreserved"},
-      {getInsertStringForPausedPrint, kColour, ID PS "11AEnableSpecifyTime=True " PS "11ASpecifyTime=2230", "hold-print-reserved"},
-      {getInsertStringForPausedPrint, kColour, ID "AXEnableSpecifyTime=True AXTimeHour=Custom.22 AXTimeMin=Custom.30",
-       "hold-print-reserved", 0, 6},
-      {getInsertStringForSavedPrint, kColour, ID, "stored-print"},
-      {getInsertStringForSavedPrint, kColour, "AXJobType=StoredPrint AXUserId=Custom.u042 AXEnableUserCode=True "
-       "AXUserCode=Custom.4711 AXPassword=Custom.2468 AXFileName=Custom.Minutes", "stored-print", 0, 6},
-      {getInsertStringForSav2Print, kColour, ID, "store-and-print"},
-      // Without a user id only normal print is written.
-      {getInsertStringForSamplePrint, kBare, "", "", 1, 6}, {getInsertStringForDocumentServerPrint, kBare, "", "", 1, 6},
-      {getInsertStringForPausedPrint, kBare, "", "", 1, 6}, {getInsertStringForSavedPrint, kBare, "", "", 1, 6},
-      {getInsertStringForSav2Print, kBare, "", "", 1, 6},
-      {getInsertStringForSynchroCut, kColour, SYNCHRO, "synchro-cut"},
-      {getInsertStringForSynchroCut, kColour, PS "SynchroCut.Valid=on AXSynchroCut=True", ""},
-      {getInsertStringForColorBalance, kColour, BALANCE, "colour-balance", 0, 6},
-      {getInsertStringForColorBalance, kMono, BALANCE, "colour-balance-monochrome", 0, 6},
-      {kNumbering, kColour, NUMBERING, "background-numbering"}, {kNumbering, kOdd, "AXBackgroundNumbering=True", ""},
-      {getInsertStringForFolderNumber, kMono, PS "11AFolderNumberSupport=TRUE AXFolderNumber=Custom.1234 "
-       "AXFolderPassword=Custom.2468", "=\t\t/FolderNumber 123\n\t\t/FolderPassword (2468)\n", 0, 6, "\r\n"},
-      {getInsertStringForFolderNumber, kColour, PS "11AFolderNumber=0042 " PS "11AFolderPassword=x",
-       "=\t\t/FolderNumber 0042\n\t\t/FolderPassword (x)\n"},
-      {getInsertStringForOutputBin, kColour, "", "colour-output-bin", 0, 6},
-      {getInsertStringForOutputBin, kColour, "OutputBin=Upper", "=<</OutputType (Upper Tray)>> setpagedevice\n"},
-      {getInsertStringForOutputBin, kColour, "OutputBin=Lower", "", 1},
-      {getInsertStringForOutputBin, kColour, "OutputBin=" + std::string(300, 'c'), "", 1},
-      {getInsertStringForBannerPage, kColour, "", "colour-banner-pages", 0, 6},
-      {getInsertStringForBannerPage, kColour, "AXBannerPageInputSlot=Tray1 AXBannerPagePrint=True",
-       "=<</BannerSlot 1>> setpagedevice\n<</BannerMedia (Auto)>> setpagedevice\n<</BannerPage true>> setpagedevice\n", 0, 6},
-      {getInsertStringForBannerPage, kColour, "AXBannerPageMediaType=Plain", "=<</BannerSlot 0>> setpagedevice\n", 1, 6},
-      {getInsertStringForBannerPage, kMono, "", "", 1, 6}, {getInsertStringForDrvMode, kColour, "x=y", "driver-mode-0"},
-      {kBlock, "", "", BARE "copy-control-off", 0, 6, "\r"}, {kBlock, kOdd, "", BARE "copy-control-off", 0, 6},
-      {kBlock, kMono, BALANCE, BARE "colour-balance-monochrome copy-control-off driver-mode-1", 0, 6},
-      {kBlock, kColour, ID SYNCHRO NUMBERING BALANCE JT "'Locked Print'", HEAD "synchro-cut background-numbering "
-       "locked-print colour-output-bin colour-banner-pages colour-balance copy-control-off driver-mode-0", 0, 6},
-      {kBlock, "marking-bare.ppd", PS "CCPCopyControlType='Prevention Copy Pattern'", BARE "prevention-copy-pattern",
-       0, 6, "\r\n"},
-      {kBlock, "marking-bare.ppd", PS "CCPCopyControlType='Copy Guard' " PS "CCPEffect='Background Only' " PS
-       "CCPFont='A%%B%d' " PS "CCPSize=48 " PS "CCPCustomText=101102 " PS "CCPAngle=45 " PS "CCPRepeat=Repeat " PS
-       "CCPLineSpace=60", BARE "copy-guard", 0, 6},
-      {kBlock, kBare, PS "CCPCopyControlType='Copy Guard'", BARE, 1, 6},
-      {kBlock, kBare, JT "'Locked Print'", HEAD, 1, 6}, {kLogin, kColour, "x=y", ""},
-      {kLogin, kColour, PS "PersonalAuthentication.Valid=TRUE " PS "PersonalAuthentication.UserID=bob%1",
-       "=%%LOGINGID: bob%1\n", 0, 0, "\r\n"},
-      {kLogin, kColour, PA "Custom.abcdefghij123", "=%%LOGINGID: abcdefghij123\n", 0, 6},
-      {kLogin, kColour, PA "Custom.abcdefghij1234", "=%%LOGINGID: \n", 0, 6},
-      {kLogin, kColour, PA "Custom.ab-1", "=%%LOGINGID: \n", 0, 6},
-      {kLogin, kColour, PA "None", "=%%LOGINGID: \n", 0, 6},
-      {kLogin, kColour, PS "PersonalAuthentication.Valid=on AXPersonalAuthentication=True", ""},
-      {kLogin, kBare, PS "PersonalAuthentication.Valid=true", "", 1, 6},
-      {getInsertStringForPersonalAuthentication, kBare, PS "PersonalAuthentication.Valid=true", "", 1, 6},
-      {kTarget, kColour, "", "=%%TargetDevice: (Arvex JC Colour) (3010.106) 5\n", 0, 0, "\r"},
-      {kTarget, kBare, "", "", 1, 1}, {kTarget, "", "", "", 1, 1},
-  };
-  expectWriters(cases);
+  expectWriters("jobcontrol-fragments.txt",
+                {{"normal", getInsertStringForNormalPrint}, {"locked", getInsertStringForLockedPrint},
+                 {"sample", getInsertStringForSamplePrint}, {"server", getInsertStringForDocumentServerPrint},
+                 {"paused", getInsertStringForPausedPrint}, {"saved", getInsertStringForSavedPrint},
+                 {"save2", getInsertStringForSav2Print}, {"synchro cut", getInsertStringForSynchroCut},
+                 {"balance", getInsertStringForColorBalance}, {"numbering", kNumbering},
+                 {"folder", getInsertStringForFolderNumber}, {"output bin", getInsertStringForOutputBin},
+                 {"banner", getInsertStringForBannerPage}, {"driver mode", getInsertStringForDrvMode},
+                 {"block", kBlock}, {"login", kLogin}, {"target", kTarget},
+                 {"personal authentication", getInsertStringForPersonalAuthentication}});
 }
 
 // Missing arguments, and a block cut to the capacity: its front, terminated.
@@ -140,72 +81,23 @@ TEST(JobControl, Bounds)
   }
 }
 
-constexpr auto switches = ARVEX_READ(getJobType(job), getPPDJobType(job), useUserCode(job), isSpecifyTimeSupport(job),
-                                     isSpecifyTimeEnable(job));
-// User id, user code, password, file name, folder password, folder number, reserved time.
-constexpr auto identity = ARVEX_READ(getPPDUserid(job), getPPDUserCode(job), getPPDPassword(job), getPPDFileName(job),
-                                     getPPDFolderPassword(job), getPPDFolderNumber(job, work[0]), getPPDSpecifyTime(job, work[1]));
-constexpr auto rounded = ARVEX_READ(getPPDOptionInt(job, "AXBrightness", work[0]), getPPDOptionInt(job, "AXContrast", work[1]),
-                                    getPPDOptionInt(job, "AXBlack", work[2]), getPPDOptionInt(job, "AXCyan", work[3]),
-                                    getPPDOptionInt(job, "AXMagenta", work[4]), getPPDOptionInt(job, "AXYellow", work[5]));
-constexpr auto synchroCut = ARVEX_READ(ScGetSynchroCutValid(job), ScGetInformPrintingPosition(job), ScGetImageDirection(job),
-                                       ScGetSynchroCutMarginValue(job, 0), ScGetSynchroCutMarginValue(job, 1),
-                                       ScGetSynchroCutMarginValue(job, 2), ScGetSynchroCutMarginValue(job, 3),
-                                       ScGetSynchroCutMarginValue(job, 4), ScGetSynchroCutMarginValue(job, 5));
-constexpr auto numbering = ARVEX_READ(BnGetFunctionValid(job), BnGetSize(job), BnGetDensity(job), BnGetColor(job),
-                                      BnGetStartNumber(job));
-
 TEST(JobControl, Readers)
 {
-  const ReaderCase cases[] = {
-      {kColour, JT "'Locked Print' AXJobType=DocServer", switches, "2|4|0|1|0"},
-      {kColour, JT "'Sample Print'", switches, "3|1|0|1|0"}, {kColour, JT "'Document Server'", switches, "4|1|0|1|0"},
-      {kColour, JT "'Paused Print'", switches, "5|1|0|1|0"}, {kColour, JT "'Saved Print'", switches, "6|1|0|1|0"},
-      {kColour, JT "'Save Document Print'", switches, "7|1|0|1|0"}, {kColour, JT "'locked print'", switches, "1|1|0|1|0"},
-      {kColour, JT "Express AXJobType=LockedPrint", switches, "1|2|0|1|0"},
-      {kColour, "AXJobType=SamplePrint AXEnableUserCode=True", switches, "3|3|1|1|0"},
-      {kColour, "AXJobType=DocServer AXEnableSpecifyTime=True", switches, "4|4|0|1|1"},
-      {kColour, "AXJobType=HoldPrint " PS "11AEnableUserCode=yes AXEnableUserCode=True", switches, "5|5|0|1|0"},
-      {kColour, "AXJobType=StoredPrint " PS "11ASpecifyTimeKeySupport=no", switches, "6|6|0|0|0"},
-      {kColour, "AXJobType=StoreandPrint", switches, "7|7|0|1|0"}, {kColour, "", switches, "1|1|0|1|0"},
-      {kOdd, "", switches, "1|1|0|1|0"}, {kMono, PS "11AEnableSpecifyTime=TRUE", switches, "1|1|0|0|1"},
-      {kColour, "x=y", identity, "|||||0|0000"}, {kBare, "x=y", identity, "(null)|||||0|0000"},
-      {kColour, "AXUserId=Custom.u042 AXUserCode=Custom.09000001 AXPassword=Custom.0900 AXFileName=Custom.AZaz09bcdefghijk "
-       "AXFolderPassword=Custom.97531 AXFolderNumber=Custom.12 AXTimeHour=Custom.9 AXTimeMin=Custom.5", identity,
-       "u042|09000001|0900|AZaz09bcdefghijk|97531|12|0905"},
-      {kColour, "AXUserId=Custom.abcdefghi AXUserCode=Custom.123456789 AXPassword=Custom.123 AXFileName=Custom."
-       "abcdefghijklmnopq AXFolderPassword=Custom.123456789 AXFolderNumber=Custom.1234 AXTimeHour=Custom.23 "
-       "AXTimeMin=Custom.59", identity, "|||||123|2359"},
-      {kColour, "AXUserId=Custom.ab-1 AXPassword=Custom.12a4 AXFileName=Custom.min_utes AXTimeHour=Custom.7", identity,
-       "ab-1|||||0|0700"},
-      {kColour, "AXJobType=LockedPrint AXUserId=Custom.'a b'", identity, "|||||0|0000"},
-      {kOdd, "AXUserId=Custom.ab-1 AXUserCode=Custom.1234 AXFolderNumber=Custom.12 AXTimeHour=Custom.7 AXTimeMin=Custom.30",
-       identity, "|||||0|0030"},
-      {kMono, "AXUserId=Custom.ab-1", identity, "|||||0|0000"},
-      {kOdd, "AXPAUserCode=Custom.99", ARVEX_READ(getPPDPaUserid(job)), "(null)"},
-      {kColour, "AXBrightness=Custom.2.5 AXContrast=Custom.-2.5 AXBlack=Custom.2.44 AXCyan=Custom.-0.4 "
-       "AXMagenta=Custom.9.96 AXYellow=Custom.-100", rounded, "3|-3|2|0|10|-10"},
-      {kColour, "AXBrightness=Custom.99999999999 AXContrast=Custom.0", rounded, "100|0|0|0|0|0"},
-      {kOdd, "AXBrightness=Custom.2 AXContrast=Custom.2", rounded, "0|2|0|0|0|0"},
-      {kColour, "AXTopMargin=Custom.4 AXRightMargin=Custom.9", synchroCut, "false|0|0|0|4|0|0|9|0"},
-      {kOdd, "AXTopMargin=Custom.4", synchroCut, "false|0|0|0|0|0|0|0|0"},
-      {kColour, "AXSynchroCut=True AXPrintPosition=Center AXImageDirectionPriority=Portrait AXBottomMargin=Custom.3 "
-       "AXLeftMargin=Custom.2", synchroCut, "true|1|1|0|0|3|2|0|0"},
-      {kColour, PS "SynchroCut.Valid=Off " PS "SynchroCut.Position=center " PS "SynchroCut.ImageDirection=Portrait "
-       "AXSynchroCut=True AXPrintPosition=Right AXImageDirectionPriority=Portrait", synchroCut, "false|0|0|0|0|0|0|0|0"},
-      {kColour, "AXBackgroundNumbering=True", numbering, "true|1|1|0|1"}, {kColour, "x=y", numbering, "false|1|1|0|1"},
-      {kColour, BN "Valid=On AXBackgroundNumbering=False", numbering, "true|1|1|0|1"},
-      {kColour, BN "Valid=Off AXBackgroundNumbering=True", numbering, "false|1|1|0|1"},
-      {kColour, BN "Valid=on", numbering, "false|1|1|0|1"}, {kBare, BN "Valid=On", numbering, "false|1|1|0|1"},
-      {"", BN "Valid=On " BN "Color=Red", numbering, "false|1|1|0|1"},
-      {kColour, "AXBNSize=Small AXBNDensity=Light AXBNColor=Blue AXStartNumber=Custom.500", numbering, "false|0|0|6|500"},
-      {kColour, BN "Size=small " BN "Density='Very Dark' " BN "Color=Purple " BN "StartNumber=-3 AXBNSize=Large AXBNColor=Blue",
-       numbering, "false|1|1|0|-3"},
-      {kColour, BN "StartNumber=many AXStartNumber=Custom.500", numbering, "false|1|1|0|0"},
-      {kColour, "AXBNDensity=Dark AXBNColor=Cyan", numbering, "false|1|2|1|1"},
-      {kMono, BN "Color=Red", numbering, "false|1|1|0|1"}, {kOdd, "AXStartNumber=Custom.500", numbering, "false|1|1|0|1"},
-  };
-  expectReaders(cases);
+  expectReaders("jobcontrol-readers.txt", {
+      {"switches", ARVEX_READ(getJobType(job), getPPDJobType(job), useUserCode(job), isSpecifyTimeSupport(job),
+                              isSpecifyTimeEnable(job))},
+      {"identity", ARVEX_READ(getPPDUserid(job), getPPDUserCode(job), getPPDPassword(job), getPPDFileName(job),
+                              getPPDFolderPassword(job), getPPDFolderNumber(job, work[0]), getPPDSpecifyTime(job, work[1]))},
+      {"personal user id", ARVEX_READ(getPPDPaUserid(job))},
+      {"rounded", ARVEX_READ(getPPDOptionInt(job, "AXBrightness", work[0]), getPPDOptionInt(job, "AXContrast", work[1]),
+                             getPPDOptionInt(job, "AXBlack", work[2]), getPPDOptionInt(job, "AXCyan", work[3]),
+                             getPPDOptionInt(job, "AXMagenta", work[4]), getPPDOptionInt(job, "AXYellow", work[5]))},
+      {"synchro cut", ARVEX_READ(ScGetSynchroCutValid(job), ScGetInformPrintingPosition(job), ScGetImageDirection(job),
+                                 ScGetSynchroCutMarginValue(job, 0), ScGetSynchroCutMarginValue(job, 1),
+                                 ScGetSynchroCutMarginValue(job, 2), ScGetSynchroCutMarginValue(job, 3),
+                                 ScGetSynchroCutMarginValue(job, 4), ScGetSynchroCutMarginValue(job, 5))},
+      {"numbering", ARVEX_READ(BnGetFunctionValid(job), BnGetSize(job), BnGetDensity(job), BnGetColor(job),
+                               BnGetStartNumber(job))}});
   // Validators: empty texts, the extended characters, bytes outside ASCII, no text at all.
   EXPECT_EQ(shown(isValidUserID("", 0, 8, 0), isValidUserID("", 1, 8, 0), isValidUserCode(""), isValidPassword(""),
                   isValidFileName(""), isValidUserID("a-b.c/:_", 1, 8, 1), isValidUserID("ab\xc3\xa9", 0, 8, 1),

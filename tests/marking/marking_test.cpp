@@ -16,17 +16,7 @@ using namespace arvex::test;
 
 constexpr const char *kSettings = "marking-settings.ppd", *kDom = "marking-dom.ppd", *kBare = "marking-bare.ppd";
 #define CT PS "CCPCustomText="
-#define TYPE(t) PS "CCPTextType='" t "' "
-#define UN PS "CCPUserName="
-#define JN PS "CCPJobName="
 #define CC(t) " " PS "CCPCopyControlType='" t "'"
-#define DIALOG PS "CCPCopyControlType='Prevention Copy Pattern' " PS "CCPColor=Cyan " PS "CCPDensity='Very Dark' " PS \
-  "CCPMaskType='Interlocking Circles' " PS "CCPEffect='Reverse Patterns' " PS "CCPPosition='Center Top' " PS     \
-  "CCPRepeat='Repeat and Rotate carriage return' "
-#define CHOICES "AXPreventionType=CopyGuard AXColor=Magenta AXDensity=VeryLight AXMaskType=Hexagonal " \
-  "AXEffects=TextOnly AXPosition=BottomRight AXRepeat=Repeat "
-#define UNKNOWN PS "CCPCopyControlType=PreventionCopyPattern " PS "CCPColor=cyan " PS "CCPDensity=Medium " PS \
-  "CCPMaskType=InterlockingCircles " PS "CCPEffect=ReversePatterns " PS "CCPPosition=TopCenter " PS "CCPRepeat=off "
 
 std::string escaped(const std::string &bytes)  // every byte as a backslash and three octal digits
 {
@@ -36,12 +26,6 @@ std::string escaped(const std::string &bytes)  // every byte as a backslash and 
   return out;
 }
 
-// Type, colour, density, mask, effect (of Prevention Copy Pattern), position, repeat.
-constexpr auto codes = ARVEX_READ(getCopyControlType(job), getCCPColor(job), getCCPDensity(job), getCCPMaskPattern(job),
-                                  getCCPEffect(job, 2), getCCPPosition(job), getCCPRepeat(job));
-// The effect for marking types 1, 2, 0 and 7; size, angle and line space from the PPD.
-constexpr auto texts = ARVEX_READ(getCCPEffect(job, 1), getCCPEffect(job, 2), getCCPEffect(job, 0), getCCPEffect(job, 7),
-                                  getPPDCCPSize(job, work[0]), getPPDCCPAngle(job, work[1]), getPPDCCPLinespace(job, work[2]));
 // The source flag and the marking text, normalised.
 std::string markingText(const JobInfo *job)
 {
@@ -53,78 +37,26 @@ std::string markingText(const JobInfo *job)
 
 TEST(Marking, Settings)
 {
-  const EditedPpd mono(kSettings, {{"*ColorDevice", "*ColorDevice: False"}}),
-      lower(kSettings, {{"*ColorDevice", "*ColorDevice: true"}});
-  const std::string copy = "\\103\\117\\120\\131", cafe = "AXText=Custom.caf\xc3\xa9";
-  constexpr auto font = ARVEX_READ(getPPDCCPFont(job));
   setenv("SOFTWARE", "CUPS/2.1", 1);
-  const ReaderCase cases[] = {
-      {kSettings, DIALOG CHOICES, codes, "2|1|5|5|2|1|2"}, {kSettings, CHOICES, codes, "1|2|1|10|4|6|1"},
-      {kSettings, UNKNOWN CHOICES, codes, "0|0|3|0|0|3|0"}, {"", DIALOG, codes, "2|1|5|5|2|1|2"},
-      {"", "x=y", codes, "0|0|3|0|0|3|0"}, {kDom, "x=y", codes, "0|0|3|0|0|3|0"},
-      {kSettings, "AXPosition=TopCenter", codes, "0|0|3|0|0|1|0"},
-      {kSettings, "AXPosition=BottomCenter", codes, "0|0|3|0|0|5|0"},
-      {kSettings, PS "CCPPosition='Center Bottom'", codes, "0|0|3|0|0|5|0"},
-      {mono.path().c_str(), "AXColor=Magenta", codes, "0|0|3|0|0|3|0"},
-      {mono.path().c_str(), "AXColor=Magenta " PS "CCPColor=Magenta", codes, "0|2|3|0|0|3|0"},
-      {lower.path().c_str(), "AXColor=Cyan", codes, "0|1|3|0|0|3|0"},
-      {kSettings, "AXEffects=BackgroundOnly", texts, "1|3|0|0|70|30|70"},
-      {"", PS "CCPEffect='Background Only'", texts, "1|3|0|0|70|30|70"}, {kSettings, "AXEffects=TextOnly " PS "CCPEffect=Off", texts, "0|0|0|0|70|30|70"},
-      {kSettings, "AXSize=40 AXAngel=0 AXLineSpace=50", texts, "0|0|0|0|40|0|50"},
-      {kSettings, "AXSize=Custom.1000 AXAngel=Custom.-5 AXLineSpace=Custom.7", texts, "0|0|0|0|100|-5|7"},
-      {kSettings, "AXAngel=Custom.-45", texts, "0|0|0|0|70|-45|70"},
-      {kDom, "AXFont=HeiseiMinW3", font, "HeiseiMin-W3-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HeiseiKakuGoW5", font, "HeiseiKakuGo-W5-UniJIS-UTF8-H"},
-      {kDom, "AXFont=RyuminLight", font, "Ryumin-Light-UniJIS-UTF8-H"},
-      {kDom, "AXFont=GothicBBBMedium", font, "GothicBBB-Medium-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HGHeiseiMinW3", font, "HGHeiseiMin-W3-UniJIS-UTF8-H"},
-      {kDom, "AXFont=HGHeiseiKakuGoW5", font, "HGHeiseiKakuGo-W5-UniJIS-UTF8-H"},
-      {kDom, "AXFont=Helvetica", font, "Helvetica-Bold"}, {kSettings, "AXFont=HeiseiMinW3", font, "Heisei Mincho W3"},
-      {kSettings, "AXFont=Default", font, "ArialMT"}, {"jobcontrol-bare.ppd", "x=y", font, "(null)"},
-      {"", "x=y", font, "(null)"},
-      {kSettings, TYPE("LoginUserName") "AXTypeText=JobTime", ARVEX_READ(getCCPTextType(job)), "0"},
-      {kSettings, "AXTypeText=LoginUserNameJobNameTime", ARVEX_READ(getCCPTextType(job)), "7"},
-      // The marking text; the flag says whether the PPD or the job record gave part of it.
-      {kSettings, CT "101102103", markingText, "0|\\101\\102\\103"},
-      {kSettings, CT R"(\\101\\102\\103)", markingText, "0|\\101\\102\\103"},
-      {kSettings, CT "10110", markingText, "0|\\101"}, {kSettings, CT "10", markingText, "0|"},
-      {kSettings, CT + std::string(600, '7'), markingText, "0|" + repeat("\\777", 200)},
-      {kSettings, TYPE("Login User Name + PrintJob Name + PrintJob Time") UN "carol " JN "101_102_103", markingText,
-       "0|carol \\101\\102\\103 YYYY/MM/DD hh:mm"},
-      {kSettings, TYPE("Login User Name + PrintJob Name + PrintJob Time") UN + std::string(43, 'z') + " " JN "101_102_103",
-       markingText, "0|" + std::string(43, 'z') + " \\101\\102\\103 YYYY/MM/DD hh:mm"},
-      {kSettings, TYPE("Login User Name + PrintJob Name") JN "101102103", markingText,
-       "1|bob \\061\\060\\061\\061\\060\\062\\061\\060\\063", 0, "bob"},
-      {kSettings, TYPE("Login User Name + PrintJob Name") JN "101102103 " UN "ann", markingText, "0|ann \\101\\102\\103"},
-      {kSettings, "AXTypeText=JobName", markingText, "1|\\121\\063\\040\\045\\163\\040\\050\\144\\162\\141\\146\\164\\051",
-       0, "bob", "Q3 %s (draft)"},
-      {kSettings, TYPE("PrintJob Name"), markingText, "1|" + repeat("\\164", 64), 0, "bob", std::string(70, 't')},
-      {kSettings, TYPE("PrintJob Name"), markingText, "1|" + repeat("\\164", 62), 1, "bob", std::string(62, 't') + "\xe3\x81\x82u"},
-      {kSettings, TYPE("Login User Name + PrintJob Time") UN + std::string(64, 'u'), markingText, "0|" + std::string(64, 'u')},
-      {kSettings, TYPE("Login User Name + PrintJob Time") UN + std::string(63, 'u'), markingText, "0|" + std::string(63, 'u') + " "},
-      {kSettings, TYPE("Login User Name") UN + std::string(65, 'u'), markingText, "0|" + std::string(64, 'u')},
-      {kSettings, TYPE("Login User Name + PrintJob Name") UN + std::string(61, 'u') + " " JN "101_102_103", markingText,
-       "0|" + std::string(61, 'u') + " \\101\\102", 1},
-      {kSettings, cafe + CC("Prevention Copy Pattern"), markingText, "1|" + copy},
-      {kSettings, cafe + CC("Copy Guard"), markingText, "1|" + copy},
-      {kSettings, cafe + CC("Off"), markingText, "1|\\143\\141\\146\\303\\251"},
-      {kDom, cafe + CC("Prevention Copy Pattern"), markingText, "1|\\143\\141\\146\\303\\251"},
-      {kSettings, "AXText=Confidential", markingText, "1|" + copy},
-      {kSettings, "AXText=Custom." CC("Prevention Copy Pattern"), markingText, "1|" + copy},
-      {kSettings, "AXText=Custom." CC("Copy Guard"), markingText, "1|"},
-      {kDom, "AXText=Custom." CC("Prevention Copy Pattern"), markingText, "1|" + copy},
-      {kDom, "AXText=Custom." CC("Copy Guard"), markingText, "1|"},
-      {kSettings, "AXText=Custom." + std::string(65, 'x') + CC("Copy Guard"), markingText, "1|" + copy},
-      {kSettings, "AXText=Custom." + std::string(64, 'x') + CC("Copy Guard"), markingText, "1|" + repeat("\\170", 64)},
-      {"", "x=y", markingText, "0|"},
-  };
-  expectReaders(cases);
+  expectReaders("marking-readers.txt", {
+      {"codes", ARVEX_READ(getCopyControlType(job), getCCPColor(job), getCCPDensity(job), getCCPMaskPattern(job),
+                           getCCPEffect(job, 2), getCCPPosition(job), getCCPRepeat(job))},
+      {"texts", ARVEX_READ(getCCPEffect(job, 1), getCCPEffect(job, 2), getCCPEffect(job, 0), getCCPEffect(job, 7),
+                           getPPDCCPSize(job, work[0]), getPPDCCPAngle(job, work[1]), getPPDCCPLinespace(job, work[2]))},
+      {"font", ARVEX_READ(getPPDCCPFont(job))}, {"default font", ARVEX_READ(getDefaultFont(job))},
+      {"type", ARVEX_READ(getCCPTextType(job))}, {"text", markingText},
+      {"copy control", ARVEX_READ(getCopyControlType(job))}, {"colour", ARVEX_READ(getCCPColor(job))},
+      {"density", ARVEX_READ(getCCPDensity(job))}, {"mask", ARVEX_READ(getCCPMaskPattern(job))},
+      {"position", ARVEX_READ(getCCPPosition(job))}, {"repeat", ARVEX_READ(getCCPRepeat(job))},
+      {"numbering size", ARVEX_READ(BnGetSize(job))}, {"numbering density", ARVEX_READ(BnGetDensity(job))},
+      {"numbering colour", ARVEX_READ(BnGetColor(job))}});
   char one[1] = {'x'};  // emptied even when nothing fits
   InsertBuffer tiny{one, 1, one};
   EXPECT_EQ(getCCPCustomText(TestJob({kSettings, CT "101"}).get(), &tiny), 0);
   EXPECT_EQ(one[0], '\0');
   setenv("SOFTWARE", "CUPS/2.0", 1);
-  EXPECT_EQ(markingText(TestJob({kDom, cafe + CC("Prevention Copy Pattern")}).get()), "1|" + copy);
+  EXPECT_EQ(markingText(TestJob({kDom, "AXText=Custom.caf\xc3\xa9" CC("Prevention Copy Pattern")}).get()),
+            "1|\\103\\117\\120\\131");
   unsetenv("SOFTWARE");
 
   for (const auto &[zone, offset] : {std::pair{"XYZ-13:45", 49500}, {"XYZ+11:30", -41400}}) {
@@ -138,67 +70,6 @@ TEST(Marking, Settings)
   unsetenv("TZ");
   tzset();
   EXPECT_EQ(getCCPCurrentTime(nullptr), -1);
-}
-
-// Every word of the print dialog for each setting, in the order of their codes.
-TEST(Marking, DialogWords)
-{
-  const struct {
-    int (*read)(const JobInfo *);
-    std::string key;
-    std::vector<const char *> words;
-    int first = 0;
-    const char *ppd = "";
-  } settings[] = {
-      {getCopyControlType, "CCPCopyControlType", {"Off", "Copy Guard", "Prevention Copy Pattern"}},
-      {getCCPColor, "CCPColor", {"Black", "Cyan", "Magenta"}},
-      {getCCPDensity, "CCPDensity", {"Very Light", "Light", "Middle", "Dark", "Very Dark"}, 1},
-      {getCCPMaskPattern, "CCPMaskType", {"None", "Wave Crest", "Mesh", "Lattice1", "Lattice2", "Interlocking Circles",
-                                          "Shokkoh", "Matsukawabishi", "Scale", "Higaki", "Hexagonal"}},
-      {getCCPPosition, "CCPPosition", {"Top Left", "Center Top", "Top Right", "Center", "Bottom Left", "Center Bottom",
-                                       "Bottom Right"}},
-      {getCCPRepeat, "CCPRepeat", {"Off", "Repeat", "Repeat and Rotate carriage return"}},
-      {getCCPTextType, "CCPTextType", {"User Defined", "Login User Name", "PrintJob Name", "PrintJob Time",
-                                       "Login User Name + PrintJob Name", "Login User Name + PrintJob Time",
-                                       "PrintJob Name + PrintJob Time", "Login User Name + PrintJob Name + PrintJob Time"}},
-      {BnGetSize, "BackgroundNumbering.Size", {"Small", "Normal", "Large"}},
-      {BnGetDensity, "BackgroundNumbering.Density", {"Light", "Normal", "Dark", "VeryDark"}},
-      {BnGetColor, "BackgroundNumbering.Color", {"Black", "Cyan", "Magenta", "Yellow", "Red", "Green", "Blue"}, 0,
-       "jobcontrol-colour.ppd"},
-  };
-  for (const auto &s : settings)
-    for (size_t i = 0; i < s.words.size(); ++i)
-      EXPECT_EQ(s.read(TestJob({s.ppd, PS + s.key + "='" + s.words[i] + "'"}).get()), s.first + int(i)) << s.words[i];
-}
-
-#define HEISEI "*Font HeiseiMin-W3-H: JIS \"(003.000)\" JIS ROM\n"
-#define RYUMIN "*Font Ryumin-Light-H: JIS \"(003.000)\" JIS ROM\n"
-#define COURIER "*Font Courier: Standard \"(002.004S)\" Standard ROM\n"
-#define FONTS(list) {"*Font", ""}, {"*Append fonts", list}
-#define NOT_DOM {"*CCPDestination", ""}
-#define ZOLPS_FONT {"*Append font attribute", "*AXZOLPSFont: True"}
-#define INTERPRETER(choice) {"*Append interpreter", "*OpenUI *AXPostScript: PickOne\n*DefaultAXPostScript: " choice \
-  "\n*AXPostScript Adobe: \"\"\n*AXPostScript ZOLPS: \"\"\n*CloseUI: *AXPostScript"}
-
-// The DOM fixture lists a Heisei font, Courier and a Ryumin font.
-TEST(Marking, DefaultFont)
-{
-  const struct {
-    PpdEdits edits;
-    const char *font, *options = "x=y";
-  } cases[] = {
-      {{}, "GothicBBB-Medium-UniJIS-UTF8-H"}, {{FONTS(HEISEI COURIER)}, "HeiseiKakuGo-W5-UniJIS-UTF8-H"},
-      {{FONTS(RYUMIN HEISEI)}, "GothicBBB-Medium-UniJIS-UTF8-H"}, {{FONTS(COURIER)}, "ArialMT"}, {{FONTS("")}, "ArialMT"},
-      {{FONTS(COURIER HEISEI RYUMIN)}, "HeiseiKakuGo-W5-UniJIS-UTF8-H"}, {{NOT_DOM}, "ArialMT"},
-      {{NOT_DOM, INTERPRETER("ZOLPS")}, "NimbusSans-Bold", "AXPostScript=Adobe"},
-      {{INTERPRETER("ZOLPS")}, "HGHeiseiKakuGo-W5-UniJIS-UTF8-H"}, {{NOT_DOM, ZOLPS_FONT}, "NimbusSans-Bold"},
-      {{NOT_DOM, ZOLPS_FONT, INTERPRETER("Adobe")}, "ArialMT"},
-      {{ZOLPS_FONT, INTERPRETER("Adobe")}, "GothicBBB-Medium-UniJIS-UTF8-H"},
-  };
-  for (const auto &c : cases) {
-    const EditedPpd ppd(kDom, c.edits);
-    EXPECT_STREQ(getDefaultFont(TestJob({ppd.path(), c.options}).get()), c.font) << readFile(ppd.path());
-  }
 }
 
 TEST(Marking, Appends)
@@ -334,34 +205,8 @@ constexpr Writer kPattern = [](const JobInfo *job, InsertBuffer *out, const char
 
 TEST(Marking, Fragments)
 {
-  const std::string at = PS "CCPPosition='Top Left' " PS "CCPAngle=", repeated = "0 AXLineSpace=Custom.120 " PS "CCPRepeat=";
   setenv("SOFTWARE", "CUPS/2.4.2", 1);
-  const WriterCase cases[] = {
-      {kPattern, kSettings, PS "CCPEffect='Text Only'", "|/StringEffect 4", 0, 6},
-      {kPattern, kSettings, PS "CCPEffect='Text Only' " PS "CCPMaskType=Mesh", "|/MaskPattern 2|/StringEffect 0", 0, 6},
-      {kGuard, kSettings, PS "CCPEffect='Text Only' " PS "CCPMaskType=Mesh", "|/StringEffect 4", 0, 6},
-      {kPattern, kSettings, "AXColor=Magenta AXDensity=Dark", "|/MarkingColor 2|/MarkingDensity 4", 0, 6},
-      {kPattern, kSettings, at + "0", "|/StringPosition 0|/StringAngle 0|/StringLoopAttributes null", 0, 6},
-      {kGuard, kSettings, at + "0", "|/StringPosition 0|/StringAngle 0|/StringLoopAttributes null", 0, 6},
-      {kPattern, kSettings, at + "00", "|/StringPosition 3|/StringAngle 00", 0, 6},
-      {kGuard, kSettings, at + "0.0", "|/StringPosition 3|/StringAngle 0.0", 0, 6},
-      {kGuard, kSettings, "AXAngel=0 AXPosition=BottomRight", "|/StringPosition 6", 0, 6},
-      {kPattern, kSettings, "AXAngel=0 AXPosition=BottomRight", "|/StringPosition 6", 0, 6},
-      {kPattern, kSettings, at + repeated + "Repeat", "|/StringPosition 3|/StringLoopAttributes <<|"
-       "/StringLoopInterval 120|/StringLoopToggle false", 0, 6},
-      {kGuard, kSettings, at + repeated + "'Repeat and Rotate carriage return'", "|/StringPosition 3|"
-       "/StringLoopAttributes <<|/StringLoopInterval 120|/StringLoopToggle true", 0, 6},
-      {kPattern, kBare, PS "CCPFont='Odd%d(Font)\\\\' " PS "CCPSize=%s " TYPE("Login User Name") PS
-       "CCPUserName='50% (ann)'", "|/FontName (Odd%d(Font)\\)|/FontSize %s|/String (50% (ann))", 0, 6},
-      {kGuard, kBare, CT "145314201101", "|/String (\\303\\251\\101)", 0, 6},
-      {kPattern, kBare, CT "145314201101", "|/String (\\303\\251\\101)", 0, 6},
-      {kPattern, kBare, CT "103", "|/String (\\103)", 0, 6},
-      {kGuard, kDom, "AXText=Custom.e\xcc\x81", "|/String (\\145\\314\\201)", 0, 6},
-      {kPattern, kSettings, "AXSize=Custom.1234 AXAngel=Custom.-30", "|/FontSize 123|/StringAngle -30|/FontName (ArialMT)", 0, 6},
-      {kGuard, "", "x=y", "", 1, 6}, {kPattern, "", "x=y", "", 1, 6},
-      {kGuard, "jobcontrol-bare.ppd", "x=y", "", 1, 6}, {kPattern, "jobcontrol-bare.ppd", "x=y", "", 1, 6},
-  };
-  expectWriters(cases);
+  expectWriters("marking-fragments.txt", {{"guard", kGuard}, {"pattern", kPattern}});
   unsetenv("SOFTWARE");
   for (Writer write : {kGuard, kPattern}) {
     err_no = 0;

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
-#include <span>
 #include <sys/syscall.h>
 #include <string>
 #include <vector>
@@ -27,7 +27,7 @@ namespace arvex::test {
 
 inline std::string fixture(const std::string &name) { return ARVEX_SOURCE_DIR "/fixtures/" + name; }
 inline std::string built(const std::string &name) { return ARVEX_BINARY_DIR "/" + name; }
-inline std::string repeat(const std::string &text, size_t times) { return times ? text + repeat(text, times - 1) : ""; }
+std::string repeat(const std::string &text, size_t times);
 std::string readFile(const std::string &path);
 
 // A file holding content, removed with the object.
@@ -143,15 +143,32 @@ std::string shown(Values... values)
 #define ARVEX_READ(...) \
   [](const JobInfo *job) { char work[6][17] = {}; (void)work; return ::arvex::test::shown(__VA_ARGS__); }
 
-struct ReaderCase {
-  const char *ppd;  // for TestJob({ppd, options, user, title})
-  std::string options;
-  std::string (*read)(const JobInfo *);
-  std::string expected;
-  int err = 0;  // err_no afterwards
-  std::string user = "alice", title = "Report";
+// The rows of the table fixtures/cases/NAME: a case a line, its fields parted by bars between spaces ("a | | c") and
+// trimmed, the last taking the rest of the line; blank lines and "#" lines skipped. In a field, ${NAME} is the text of an earlier line
+// "define NAME text" (${PS}: the print dialog's prefix), {N*text} is text N times, \xHH a byte, \n \r \t a line
+// end or tab. A row has `fields` texts, "" where the line ends early; `where` names the file and line.
+struct CaseRow {
+  std::string where;
+  std::vector<std::string> field;
+  const std::string &operator[](size_t i) const { return field[i]; }
 };
-void expectReaders(std::span<const ReaderCase> cases);
+std::vector<CaseRow> caseTable(const std::string &name, size_t fields);
+
+// A case's job: the PPD field names a file in fixtures/ppd/ ("" for none), then any edits " + PREFIX => LINES" as
+// EditedPpd takes them.
+class CaseJob {
+public:
+  CaseJob(const std::string &ppd, const std::string &options, const std::string &user = "", const std::string &title = "");
+  JobInfo *get() const { return job_->get(); }
+
+private:
+  std::unique_ptr<EditedPpd> ppd_;
+  std::unique_ptr<TestJob> job_;
+};
+
+// Rows: reader | PPD | options | expected | err_no afterwards (0 when "") | user | title (alice, Report when "").
+using Reader = std::string (*)(const JobInfo *);
+void expectReaders(const std::string &table, const std::map<std::string, Reader> &readers);
 
 // "=text": the text; else golden files (fixtures/golden/NAME.ps) joined. "\n" becomes lf.
 std::string expectedText(const std::string &spec, const std::string &lf);
@@ -159,15 +176,9 @@ std::string expectedText(const std::string &spec, const std::string &lf);
 std::string utcStamp(time_t offset, const char *format);
 
 using Writer = int (*)(const JobInfo *, InsertBuffer *, const char *lf);
-struct WriterCase {
-  Writer write;
-  const char *ppd;
-  std::string options;
-  std::string expected;  // as expectedText, or "|line|line": lines the output holds whole
-  int result = 0, err = 0;
-  const char *lf = "\n";
-};
-void expectWriters(std::span<const WriterCase> cases);
+// Rows: writer | PPD | options | result | err_no | line end (LF, CR or CRLF; LF when "") | expected (as
+// expectedText, or "|line|line": lines the output holds whole). The output: 8,192 guarded bytes.
+void expectWriters(const std::string &table, const std::map<std::string, Writer> &writers);
 
 }  // namespace arvex::test
 
