@@ -74,6 +74,12 @@ static std::string edited(const std::string &text, const PpdEdits &edits)
 EditedPpd::EditedPpd(const std::string &name, const PpdEdits &edits)
     : TempFile(edited(readFile(fixture("ppd/" + name)), edits)) {}
 
+static std::string trimmed(const std::string &text)
+{
+  const size_t first = text.find_first_not_of(' ');
+  return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 static std::vector<char *> pointers(std::vector<std::string> &texts)
 {
   std::vector<char *> list;
@@ -86,7 +92,18 @@ static std::vector<char *> pointers(std::vector<std::string> &texts)
 TestJob::TestJob(const JobSpec &spec)
     : args_{"arvex-pdf-filter", "42", spec.user, spec.title, spec.copies, spec.options}, argv_(pointers(args_))
 {
-  const std::string ppd = spec.ppd.empty() || spec.ppd[0] == '/' ? spec.ppd : fixture("ppd/" + spec.ppd);
+  PpdEdits edits;
+  for (size_t at = spec.ppd.find(" + "), next; at != std::string::npos; at = next) {
+    next = spec.ppd.find(" + ", at + 3);
+    const std::string edit = spec.ppd.substr(at + 3, next - at - 3);
+    const size_t arrow = edit.find(" =>");
+    edits.emplace_back(edit.substr(0, arrow), arrow == std::string::npos ? "" : trimmed(edit.substr(arrow + 3)));
+  }
+  if (!edits.empty())
+    edited_ = std::make_unique<EditedPpd>(spec.ppd.substr(0, spec.ppd.find(" + ")), edits);
+  const std::string ppd = edited_                                      ? edited_->path()
+                          : spec.ppd.empty() || spec.ppd[0] == '/' ? spec.ppd
+                                                                   : fixture("ppd/" + spec.ppd);
   job_.reset(CreateJobInfoWithPPD(static_cast<int>(args_.size()), argv_.data(), ppd.empty() ? nullptr : ppd.c_str()));
   if (!job_ || (!ppd.empty() && !job_->ppd))
     throw std::runtime_error("no job record for the PPD " + ppd);
@@ -300,12 +317,6 @@ std::string repeat(const std::string &text, size_t times)
   return out;
 }
 
-static std::string trimmed(const std::string &text)
-{
-  const size_t first = text.find_first_not_of(' ');
-  return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 static std::string expanded(const std::string &field, const std::map<std::string, std::string> &defines,
                             const std::string &where)
 {
@@ -332,15 +343,19 @@ static std::string expanded(const std::string &field, const std::map<std::string
 std::vector<CaseRow> caseTable(const std::string &name, size_t fields)
 {
   std::map<std::string, std::string> defines = {{"PS", PS}};
-  std::istringstream lines(readFile(fixture("cases/" + name)));
+  const std::string file = name.substr(0, name.find('#')), section = name.substr(file.size());
+  std::istringstream lines(readFile(fixture("cases/" + file)));
   std::vector<CaseRow> rows;
   int number = 0;
+  bool inside = section.empty();
   for (std::string line; std::getline(lines, line);) {
-    const std::string where = name + ":" + std::to_string(++number);
-    if (line.starts_with("define ")) {
+    const std::string where = file + ":" + std::to_string(++number);
+    if (line.starts_with("[") && !section.empty())
+      inside = line == "[" + section.substr(1) + "]";
+    else if (line.starts_with("define ")) {
       const size_t space = line.find(' ', 7);
       defines[line.substr(7, space - 7)] = expanded(trimmed(line.substr(space + 1)), defines, where);
-    } else if (!trimmed(line).empty() && line[0] != '#') {
+    } else if (inside && !trimmed(line).empty() && line[0] != '#') {
       CaseRow row{where, {}};
       line = " " + line + " ";  // a bar between spaces parts fields, which may share a space: " | | "
       size_t at = 0;
@@ -356,25 +371,10 @@ std::vector<CaseRow> caseTable(const std::string &name, size_t fields)
   return rows;
 }
 
-CaseJob::CaseJob(const std::string &ppd, const std::string &options, const std::string &user, const std::string &title)
-{
-  PpdEdits edits;
-  for (size_t at = ppd.find(" + "), next; at != std::string::npos; at = next) {
-    next = ppd.find(" + ", at + 3);
-    const std::string edit = ppd.substr(at + 3, next - at - 3);
-    const size_t arrow = edit.find(" =>");
-    edits.emplace_back(edit.substr(0, arrow), arrow == std::string::npos ? "" : trimmed(edit.substr(arrow + 3)));
-  }
-  if (!edits.empty())
-    ppd_ = std::make_unique<EditedPpd>(ppd.substr(0, ppd.find(" + ")), edits);
-  job_ = std::make_unique<TestJob>(
-      JobSpec{ppd_ ? ppd_->path() : ppd, options, user.empty() ? "alice" : user, title.empty() ? "Report" : title});
-}
-
 void expectReaders(const std::string &table, const std::map<std::string, Reader> &readers)
 {
   for (const CaseRow &c : caseTable(table, 7)) {
-    const CaseJob job(c[1], c[2], c[5], c[6]);
+    const TestJob job({c[1], c[2], c[5].empty() ? "alice" : c[5], c[6].empty() ? "Report" : c[6]});
     EXPECT_EQ(readers.at(c[0])(job.get()), c[3]) << c.where;
     EXPECT_EQ(err_no, std::atoi(c[4].c_str())) << c.where;
   }
@@ -407,7 +407,7 @@ void expectWriters(const std::string &table, const std::map<std::string, Writer>
 {
   const std::map<std::string, const char *> ends = {{"", "\n"}, {"LF", "\n"}, {"CR", "\r"}, {"CRLF", "\r\n"}};
   for (const CaseRow &c : caseTable(table, 7)) {
-    const CaseJob job(c[1], c[2]);
+    const TestJob job({c[1], c[2]});
     const char *lf = ends.at(c[5]);
     GuardedBuffer out(8192);
     EXPECT_EQ(writers.at(c[0])(job.get(), out.get(), lf), std::atoi(c[3].c_str())) << c.where;

@@ -50,7 +50,8 @@ struct EditedPpd : TempFile {
 };
 
 // The record of the filter's argv {"arvex-pdf-filter", "42", user, title, copies, options}: CreateJobInfoWithPPD,
-// then markJobPPD. ppd: a name in fixtures/ppd/, an absolute path or "" for none. err_no is 0 afterwards.
+// then markJobPPD. ppd: a name in fixtures/ppd/, an absolute path or "" for none, then any edits
+// " + PREFIX => LINES" as EditedPpd takes them. err_no is 0 afterwards.
 struct JobSpec {
   std::string ppd{}, options{}, user = "alice", title = "Report", copies = "1";
 };
@@ -61,6 +62,7 @@ public:
   char **argv() { return argv_.data(); }
 
 private:
+  std::unique_ptr<EditedPpd> edited_;
   std::vector<std::string> args_;
   std::vector<char *> argv_;
   std::unique_ptr<JobInfo, void (*)(JobInfo *)> job_{nullptr, DisposeJobInfo};
@@ -146,25 +148,14 @@ std::string shown(Values... values)
 // The rows of the table fixtures/cases/NAME: a case a line, its fields parted by bars between spaces ("a | | c") and
 // trimmed, the last taking the rest of the line; blank lines and "#" lines skipped. In a field, ${NAME} is the text of an earlier line
 // "define NAME text" (${PS}: the print dialog's prefix), {N*text} is text N times, \xHH a byte, \n \r \t a line
-// end or tab. A row has `fields` texts, "" where the line ends early; `where` names the file and line.
+// end or tab. NAME#SECTION: only the rows after the line "[SECTION]", up to the next "[" line (defines hold
+// throughout). A row has `fields` texts, "" where the line ends early; `where` names the file and line.
 struct CaseRow {
   std::string where;
   std::vector<std::string> field;
   const std::string &operator[](size_t i) const { return field[i]; }
 };
 std::vector<CaseRow> caseTable(const std::string &name, size_t fields);
-
-// A case's job: the PPD field names a file in fixtures/ppd/ ("" for none), then any edits " + PREFIX => LINES" as
-// EditedPpd takes them.
-class CaseJob {
-public:
-  CaseJob(const std::string &ppd, const std::string &options, const std::string &user = "", const std::string &title = "");
-  JobInfo *get() const { return job_->get(); }
-
-private:
-  std::unique_ptr<EditedPpd> ppd_;
-  std::unique_ptr<TestJob> job_;
-};
 
 // Rows: reader | PPD | options | expected | err_no afterwards (0 when "") | user | title (alice, Report when "").
 using Reader = std::string (*)(const JobInfo *);
