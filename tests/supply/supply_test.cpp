@@ -24,9 +24,7 @@ enum { kNet = REPORT_DEVICE_NETWORK, kUsb = REPORT_DEVICE_USB, kCmyk = REPORT_CO
 
 void deviceUri(const char *uri) { uri ? setenv("DEVICE_URI", uri, 1) : unsetenv("DEVICE_URI"); }
 
-// Queue the replies of a script, entries split by "|": "v:value" answers an SNMP request with the OID asked for (the
-// key of requests at the same place: L1..L4, S), a NUL and the value; "v=data" with data alone; "d:text" a device-ID
-// request; "v!S" and "d!S" them with the status S.
+// Queue the replies of a script (its form: fixtures/cases/supply.txt, [cycle]); requests: the keys they answer.
 void queue(SideChannel &channel, const std::string &script, const std::string &requests)
 {
   std::istringstream entries(script), keys(requests);
@@ -50,24 +48,17 @@ std::string asked(SideChannel &channel, std::string keys = "")
   return keys;
 }
 
+const std::map<std::string, int> kCodes = {{"network", kNet}, {"usb", kUsb}, {"none", REPORT_DEVICE_NONE}, {"cmyk", kCmyk},
+                                          {"mono", kMono}, {"unknown", REPORT_COLOR_UNKNOWN}};
+
 TEST(ReportSettings, CycleTimeDeviceAndColour)
 {
-  const std::string t = "*ColorDevice: True";
-  // {the socket scheme's cycle time, ColorDevice, device URI, cycle time, device type, colour type}
-  const std::tuple<std::string, std::string, const char *, int, int, int> cases[] = {
-      {"0", t, kSocket, 0, kNet, kCmyk}, {"15", "*ColorDevice: true", kSocket, 15, kNet, kCmyk},
-      {"10s", "*ColorDevice: False", kSocket, 3, kNet, kMono}, {" 10", "", kSocket, 3, kNet, REPORT_COLOR_UNKNOWN},
-      {"-5", t, kSocket, 3, kNet, kCmyk}, {"", t, kSocket, 3, kNet, kCmyk}, {"99999999999", t, kSocket, INT_MAX, kNet, kCmyk},
-      {"15", t, "usb://Arvex/C4500?serial=A1", 1, kUsb, kCmyk}, {"15", t, "USB://Arvex/C4500", 1, kUsb, kCmyk},
-      {"15", t, "usb:/Arvex", 1, kNet, kCmyk}, {"15", t, "ipp://printer/ipp/print", 3, kNet, kCmyk},
-      {"15", t, nullptr, 3, REPORT_DEVICE_NONE, kCmyk}};
-  for (const auto &[cycle, colourDevice, uri, seconds, device, colour] : cases) {
-    deviceUri(uri);
-    EditedPpd ppd("supply-color.ppd", {{"*AXSupplyLevelCycleTime socket:", "*AXSupplyLevelCycleTime socket: \"" + cycle + "\""},
-                                       {"*ColorDevice:", colourDevice}});
-    TestJob job({.ppd = ppd.path()});
+  for (const CaseRow &c : caseTable("supply.txt#settings", 6)) {
+    deviceUri(c[2].empty() ? nullptr : c[2].c_str());
+    TestJob job({.ppd = "supply-color.ppd + *AXSupplyLevelCycleTime socket: => *AXSupplyLevelCycleTime socket: \"" + c[0] +
+                        "\" + *ColorDevice: => " + c[1]});
     EXPECT_EQ(std::tuple(GetThreadCycleTime(job.get()->ppd, kArgv), GetDeviceType(kArgv), GetColorType(job.get()->ppd)),
-              std::tuple(seconds, device, colour)) << cycle << " " << uri;
+              std::tuple(std::stoi(c[3]), kCodes.at(c[4]), kCodes.at(c[5]))) << c.where;
   }
   EXPECT_EQ(std::tuple(GetThreadCycleTime(nullptr, kArgv), GetDeviceType(nullptr), GetColorType(nullptr)),
             std::tuple(3, REPORT_DEVICE_NONE, REPORT_COLOR_UNKNOWN));
@@ -75,19 +66,10 @@ TEST(ReportSettings, CycleTimeDeviceAndColour)
 
 TEST(ReportSettings, MarkingAndStatesFlagWhenNoThreadRuns)
 {
-  const std::string supplies = "*cupsSNMPSupplies:";
-  // {device URI, PPD edits, current_cupsSNMPSupplies before and after}
-  const std::tuple<const char *, PpdEdits, int, int> cases[] = {
-      {nullptr, {{supplies, supplies + " False"}}, 0, 1}, {kSocket, {{"*ColorDevice:", ""}, {supplies, supplies + " No"}}, 0, 1},
-      {kSocket, {{"*cupsMarkerName 3/", ""}, {supplies, supplies + " True"}}, 1, 0},
-      {kSocket, {{"*AXMarkerTypes:", ""}, {supplies, supplies + " true"}}, 1, 0},
-      {kSocket, {{"*AXSupplyLevelCycleTime socket:", "*AXSupplyLevelCycleTime socket: \"0\""}, {supplies, ""}}, 1, 1},
-      {nullptr, {{supplies, ""}}, 0, 0}};
-  for (const auto &[uri, edits, before, after] : cases) {
-    deviceUri(uri);
-    current_cupsSNMPSupplies = static_cast<unsigned char>(before);
-    EditedPpd ppd("supply-color.ppd", edits);
-    TestJob job({.ppd = ppd.path()});
+  for (const CaseRow &c : caseTable("supply.txt#no thread", 4)) {
+    deviceUri(c[0].empty() ? nullptr : c[0].c_str());
+    current_cupsSNMPSupplies = static_cast<unsigned char>(std::stoi(c[2]));
+    TestJob job({.ppd = c[1]});
     JobInfo *record = job.get();
     EXPECT_EQ(StartReportLevels(0, nullptr, kArgv, record->ppd), nullptr);  // no options: nothing marked
     record->numOptions = cupsParseOptions("PageSize=Letter", 0, &record->options);
@@ -96,7 +78,7 @@ TEST(ReportSettings, MarkingAndStatesFlagWhenNoThreadRuns)
     EXPECT_EQ(StartReportLevels(record->numOptions, record->options, kArgv, record->ppd), nullptr);
     EXPECT_STREQ(ppdFindMarkedChoice(record->ppd, "PageSize")->choice, "Letter");  // the defaults, then the job's
     EXPECT_STREQ(ppdFindMarkedChoice(record->ppd, "Duplex")->choice, "DuplexNoTumble");
-    EXPECT_EQ(current_cupsSNMPSupplies, after) << uri << " " << before;
+    EXPECT_EQ(current_cupsSNMPSupplies, std::stoi(c[3])) << c.where;
   }
   SupplyInfo info = {};
   EXPECT_EQ(GetSupplyInfoFromPPD(TestJob({.ppd = "supply-mono.ppd"}).get()->ppd, kCmyk, &info), 0);
@@ -112,50 +94,26 @@ TEST(ReportSettings, MarkingAndStatesFlagWhenNoThreadRuns)
 
 TEST(ReportCycle, QueriesAndReportLines)
 {
-  const std::string id = "d:MFG:Arvex;DES:" + std::string(991, 'D') + ";RTN:x/77,66,55,44";  // 1023 bytes
-  const auto fives = [](const std::string &state) { return "v:5|v:5|v:5|v:5|v:" + state + "|"; };
-  // {PPD, device, colour, current_cupsSNMPSupplies, replies, cycles, golden (each cycle's status and standard
-  // error), requests}
-  const std::tuple<const char *, int, int, int, std::string, int, const char *, const char *> cases[] = {
-      {"supply-color.ppd", kNet, kCmyk, 0, "v:80|v:60|v:40|v:20|v:-100|v:-1|v:-2|v:-3", 2, "snmp-colour",
-       "L1 L2 L3 L4 L1 L2 L3 L4"},
-      {"supply-mono.ppd", kNet, kMono, 0, "v:-100|v:35", 2, "snmp-mono", "L1 L1"},
-      {"supply-color.ppd", kNet, kCmyk, 0, "v:70|v!4|v:70|v:50|v:30|v:10", 2, "snmp-retry", "L1 L2 L1 L2 L3 L4"},
-      {"supply-color.ppd", kNet, kCmyk, 1, "v!7", 1, "snmp-not-implemented", "L1"},
-      {"supply-color.ppd", kNet, kCmyk, 1,
-       fives("\x20\0"s) + fives("\x20\0"s) + fives("\0\0"s) + fives("\x80") + fives("\0\x84"s) + fives("\x40\x04") +
-           fives("\x20\0\0"s),
-       7, "snmp-states", "L1 L2 L3 L4 S L1 L2 L3 L4 S L1 L2 L3 L4 S L1 L2 L3 L4 S L1 L2 L3 L4 S L1 L2 L3 L4 S L1 L2 L3 L4 S"},
-      {"supply-mono.ppd", kNet, kMono, 1, "v:5|v!5|v:5|v:\x10", 2, "snmp-state-failed", "L1 S L1 S"},
-      {"supply-mono.ppd", kNet, kMono, 0, "v=" + kLevelOid + "1|v=|v=.1.3.6\0\x23"s + "|v:35", 4, "snmp-malformed",
-       "L1 L1 L1 L1"},  // no NUL after the OID, no data, another OID
-      {"supply-color.ppd", kUsb, kCmyk, 1, "d:MFG:Arvex;CMD:PJL;RTN:x/80,60,40,20;|d:RTN:x/55,44;CMD:PJL;", 2, "usb-colour",
-       "D D"},
-      {"supply-mono.ppd", kUsb, kMono, 0, "d:MFG:Arvex;RTN:x/55;MDL:M4500;", 1, "usb-mono", "D"},
-      {"supply-color.ppd", kUsb, kCmyk, 0,
-       "d:MFG:Arvex;MDL:C4500;|d:MFG:Arvex;RTN:80,60,40,20;|d:MFG:Arvex;RTN:|d:RTN:x/toner,60;|" + id + "|" + id + "9|d!4", 7,
-       "usb-malformed", "D D D D D D D"},
-      {"supply-color.ppd", REPORT_DEVICE_NONE, kCmyk, 0, "", 1, "no-device", ""},
-      {"supply-color.ppd", kNet, REPORT_COLOR_UNKNOWN, 0, "v:5", 1, "unknown-colour", "L1"}};
-  for (const auto &[ppd, device, colour, states, replies, cycles, golden, requests] : cases) {
+  for (const CaseRow &c : caseTable("supply.txt#cycle", 8)) {
+    const int device = kCodes.at(c[1]), colour = kCodes.at(c[2]);
     SideChannel channel;
     dup2(channel.filterEnd(), CUPS_SC_FD);
-    queue(channel, replies, requests);
-    current_cupsSNMPSupplies = static_cast<unsigned char>(states);
+    queue(channel, c[4], c[7]);
+    current_cupsSNMPSupplies = static_cast<unsigned char>(std::stoi(c[3]));
     current_state = -1;
-    TestJob job({.ppd = ppd});  // the marker texts point into its PPD
+    TestJob job({.ppd = c[0]});  // the marker texts point into its PPD
     SupplyInfo info = {};
     GetSupplyInfoFromPPD(job.get()->ppd, colour, &info);
     std::string transcript;
-    for (int cycle = 0; cycle < cycles; ++cycle) {
+    for (int cycle = 0; cycle < std::stoi(c[5]); ++cycle) {
       testing::internal::CaptureStderr();
       const int status = GetCurrentSupplyInfo(&info, device, colour);
       if (status == REPORT_STATUS_OK)
         SendSupplyInfo(&info, colour);
       transcript += "status " + std::to_string(status) + "\n" + testing::internal::GetCapturedStderr();
     }
-    expectGolden(std::string("supply/") + golden + ".txt", transcript);
-    EXPECT_EQ(asked(channel), requests);
+    expectGolden("supply/" + c[6] + ".txt", transcript);
+    EXPECT_EQ(asked(channel), c[7]) << c.where;
     close(CUPS_SC_FD);
   }
 }
