@@ -13,11 +13,6 @@ using namespace arvex::test;
 constexpr const char *kColour = "jobcontrol-colour.ppd", *kBare = "jobcontrol-bare.ppd";
 #define ID PS "11AUserID=u042 " PS "11AEnableUserCode=TRUE " PS "11AUserCode=4711 " PS "11APassword=2468 " \
   PS "11AFileName=Minutes "
-#define BALANCE PS "14AColorBalanceBrightness=+1 " PS "14AColorBalanceCyan=3 " PS "14AColorBalanceMagenta=-2 " \
-  "AXContrast=Custom.2.5 AXBlack=Custom.-0.4 AXYellow=Custom.-2.5 "
-#define JT PS "11AJobType="
-#define HEAD "host-information procedure-definitions "
-#define BARE HEAD "normal-print-anonymous "
 
 // The entries take a sample of the job data, whose line end they follow.
 #define SAMPLED(entry) [](const JobInfo *job, InsertBuffer *out, const char *lf) { \
@@ -113,49 +108,22 @@ TEST(JobControl, Readers)
   unsetenv("TZ");
 }
 
-// The arvex-jobcontrol command: arguments, PPD, line ends, exit status.
 TEST(JobControl, PreviewCommand)
 {
-  const TempFile data("%!PS\r%%Pages: 1\r");
-  const std::string colour = fixture(std::string("ppd/") + kColour), bare = fixture(std::string("ppd/") + kBare);
-  const std::string usage = "arvex-jobcontrol: ", ok = "DEBUG: err_no=0\n", absent = "DEBUG: err_no=6\n";
-  const struct {
-    std::vector<std::string> args;
-    std::string ppd;  // $PPD, unset when empty
-    int exitCode;
-    const char *out;  // as expectedText
-    std::string err;  // standard error holds it
-    const char *lf = "\r\n";
-  } cases[] = {
-      {{"--ppd", colour, "42", "alice", "t", "1", ID BALANCE}, "", 0,
-       HEAD "normal-print colour-output-bin colour-banner-pages colour-balance copy-control-off driver-mode-0", absent},
-      {{"42", "alice", "t", "1", JT "'Locked Print'"}, bare, 1, HEAD, absent},
-      {{"--login-comment", "42", "alice", "t", "1", PS "PersonalAuthentication.Valid=True " PS
-        "PersonalAuthentication.UserID=bob"}, colour, 0, "=%%LOGINGID: bob\n", ok},
-      {{"--login-comment", "--ppd", colour, "42", "alice", "t", "1", "AXPersonalAuthentication=True"}, "", 0,
-       "=%%LOGINGID: \n", absent},
-      {{"--target-comment", "--ppd=" + colour, "42", "alice", "t", "1", "", data.path()}, "", 0,
-       "=%%TargetDevice: (Arvex JC Colour) (3010.106) 5\n", ok, "\r"},
-      {{"--target-comment", "--ppd", bare, "42", "alice", "t", "1", ""}, "", 1, "", "DEBUG: err_no=1\n"},
-      {{"--ppd", "/nonexistent/queue.ppd", "42", "alice", "t", "1", ""}, "", 0, BARE "copy-control-off",
-       "can't use PPD \"/nonexistent/queue.ppd\""},
-      {{"--help"}, "", 0, "=  --target-comment  the \"%%TargetDevice:\" comment from the PPD's\n", "", "\n"},
-      {{"42", "alice", "t", "1"}, "", 2, "", usage}, {{"42", "alice", "t", "1", "", "file", "extra"}, "", 2, "", usage},
-      {{"--login-comment", "--target-comment", "42", "alice", "t", "1", ""}, "", 2, "", usage},
-      {{"--frobnicate", "42", "alice", "t", "1", ""}, "", 2, "", usage},
-      {{"42", "alice", "t", "1", "", "/nonexistent/job.ps"}, "", 2, "", usage},
-      {{"--ppd"}, "", 2, "", "--ppd needs a file name"}, {{"--login-comment"}, "", 2, "", usage},
-      {{"-", "alice", "t", "1", ""}, "", 0, BARE "copy-control-off", absent},
-  };
-  for (const auto &c : cases) {
-    Command command{{built("arvex-jobcontrol")}, {c.ppd.empty() ? "PPD" : "PPD=" + c.ppd}, "%!PS\r\n%%"};
-    command.argv.insert(command.argv.end(), c.args.begin(), c.args.end());
+  for (const CaseRow &c : caseTable("preview.txt", 6)) {
+    Command command{{built("arvex-jobcontrol")}, {c[1].empty() ? "PPD" : "PPD=" + c[1]}, "%!PS\r\n%%"};
+    for (size_t at = 0, semicolon = 0; semicolon != std::string::npos; at = semicolon + 1) {
+      semicolon = c[0].find(';', at);
+      command.argv.push_back(c[0].substr(at, semicolon - at));
+      command.argv.back().erase(0, command.argv.back().find_first_not_of(' '));
+      command.argv.back().erase(command.argv.back().find_last_not_of(' ') + 1);
+    }
     const Child child = run(command);
-    const std::string out = normalised(expectedText(c.out, c.lf));
-    EXPECT_EQ(child.exitCode, c.exitCode) << c.args[0] << child.err;
-    EXPECT_TRUE(c.args[0] == "--help" ? child.out.find(out) != std::string::npos : normalised(child.out) == out)
-        << c.args[0] << ":\n" << child.out;
-    EXPECT_NE(child.err.find(c.err), std::string::npos) << child.err;
+    const std::string out = normalised(expectedText(c[5], c[3].empty() ? "\r\n" : c[3] == "CR" ? "\r" : "\n"));
+    EXPECT_EQ(child.exitCode, std::stoi(c[2])) << c.where << child.err;
+    EXPECT_TRUE(c[0] == "--help" ? child.out.find(out) != std::string::npos : normalised(child.out) == out)
+        << c.where << ":\n" << child.out;
+    EXPECT_NE(child.err.find(c[4]), std::string::npos) << c.where << ": " << child.err;
   }
   // An output that can't be written.
   EXPECT_EQ(shell(built("arvex-jobcontrol") + " 42 alice t 1 '' </dev/null >/dev/full 2>&1; echo $?"), "2\n");

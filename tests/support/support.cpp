@@ -342,7 +342,7 @@ static std::string expanded(const std::string &field, const std::map<std::string
 
 std::vector<CaseRow> caseTable(const std::string &name, size_t fields)
 {
-  std::map<std::string, std::string> defines = {{"PS", PS}};
+  std::map<std::string, std::string> defines = {{"PS", PS}, {"FIXTURES", ARVEX_SOURCE_DIR "/fixtures"}};
   const std::string file = name.substr(0, name.find('#')), section = name.substr(file.size());
   std::istringstream lines(readFile(fixture("cases/" + file)));
   std::vector<CaseRow> rows;

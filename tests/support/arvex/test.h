@@ -147,7 +147,7 @@ std::string shown(Values... values)
 
 // The rows of the table fixtures/cases/NAME: a case a line, its fields parted by bars between spaces ("a | | c") and
 // trimmed, the last taking the rest of the line; blank lines and "#" lines skipped. In a field, ${NAME} is the text of an earlier line
-// "define NAME text" (${PS}: the print dialog's prefix), {N*text} is text N times, \xHH a byte, \n \r \t a line
+// "define NAME text" (${PS}: the print dialog's prefix, ${FIXTURES}: fixtures/), {N*text} is text N times, \xHH a byte, \n \r \t a line
 // end or tab. NAME#SECTION: only the rows after the line "[SECTION]", up to the next "[" line (defines hold
 // throughout). A row has `fields` texts, "" where the line ends early; `where` names the file and line.
 struct CaseRow {
