@@ -10,8 +10,6 @@
 #include "option_pass.h"
 
 #include <cstdlib>
-#include <optional>
-#include <tuple>
 
 namespace {
 
@@ -100,47 +98,17 @@ TEST_F(Pjl, UserAuthenticationInForce)
 
 TEST_F(Pjl, LoginUserNameAndPasswordField)
 {
-  const std::string key = " !Printable~ASCII key of 32 b}es", keyText = " AXAuthEncryptionKey='Custom." + key + "'";
-  const std::string defined = "AXAuthLoginUserNameType=DefinedUserID AXAuthLoginUserNameText=";
-  const std::string secret = "\xe3\x83\x91\xe3\x82\xb9\x31", yamada = "\xe5\xb1\xb1\xe7\x94\xb0";  // パス1, 山田
-  EditedPpd upperCase("pjl-userauth.ppd", {{"*AXAuthEnableEncryption True/", "*AXAuthEnableEncryption TRUE/On: \"\""}});
-  const std::string sjis = iconv("SJIS", yamada), u128(128, 'u');
-  const struct {
-    std::string options;
-    std::optional<std::string> login;  // none: -1
-    std::string password, user = "alice";
-    const char *software = "CUPS/2.4.2";
-    std::string ppd = "pjl-userauth.ppd";
-  } cases[] = {
-      {"AXAuthEnableEncryption=False" + keyText, "alice", aes("alice", "", "")},
-      {"AXAuthEnableEncryption=True" + keyText, "alice", aes("alice", key, "")},
-      {"AXAuthEnableEncryption=TRUE" + keyText, "alice", aes("alice", key, ""), "alice", "CUPS/2.4.2", upperCase.path()},
-      {"AXAuthEnableEncryption=True AXAuthEncryptionKey=Custom." + std::string(33, 'k'), "alice", aes("alice", "", "")},
-      {"AXAuthLoginPassword=Custom.s3cr3t", "alice", aes("alice", "", "s3cr3t")},
-      {"AXAuthLoginPassword=Custom", "alice", ""},
-      {"AXAuthLoginPassword=Custom." + std::string(129, 'p'), "alice", aes("alice", "", ""), "alice", "CUPS/2.0"},
-      {"AXAuthLoginPassword='Custom.p\xc3\xa4ss'", "alice", aes("alice", "", "p\xe4ss")},
-      {"AXAuthLoginPassword=Custom." + std::string(200, 'p'), "alice", aes("alice", "", std::string(128, 'p'))},
-      {kLanguage + "1 AXAuthLoginPassword='Custom." + secret + "'", sjis, aes(sjis, "", iconv("SJIS", secret)), yamada},
-      {defined + "None " + kLogin + "bob", "bob", ""},  // the key takes the PPD's user name: none
-      {"x=1", "Jos\xe9", aes("Jos\xe9", "", ""), "Jos\xc3\xa9"}, {defined + "None", std::nullopt, ""},
-      {defined + "Custom." + std::string(129, 'u'), std::nullopt, "", "alice", "CUPS/1.7.5"},
-      {defined + "Custom." + u128, u128, aes(u128, "", ""), "alice", "CUPS/1.7.5"},
-      {defined + "'Custom.Ren\xc3\xa9'", "Ren\xe9", aes("Ren\xe9", "", ""), "alice", "CUPS/2.1"},
-      {kLogin + std::string(10240, 'n'), std::string(128, 'n'), aes("alice", "", "")},
-      {kLogin + "'\xff\xfe" "abc'", "", aes("alice", "", "")},  // found, but converts to nothing
-      {kReady + "'q+Z/9=='", "alice", "q+Z/9=="},
-      {kReady + std::string(300, 'P'), "alice", std::string(255, 'P')},  // the field stays terminated
-  };
-  for (const auto &c : cases) {
-    setenv("SOFTWARE", c.software, 1);
-    TestJob job({.ppd = c.ppd, .options = c.options, .user = c.user});
+  const auto otherwise = [](const std::string &text, const char *fallback) { return text.empty() ? fallback : text; };
+  for (const CaseRow &c : caseTable("pjl.txt#login", 9)) {
+    setenv("SOFTWARE", otherwise(c[7], "CUPS/2.4.2").c_str(), 1);
+    TestJob job({.ppd = otherwise(c[8], "pjl-userauth.ppd"), .options = c[0], .user = otherwise(c[6], "alice")});
     char login[256] = {}, password[256] = {};
-    EXPECT_EQ(UaGetLoginUserName(job.get(), login, sizeof(login)), c.login ? 0 : -1) << c.options;
-    EXPECT_EQ(login, c.login.value_or("")) << c.options;
+    EXPECT_EQ(UaGetLoginUserName(job.get(), login, sizeof(login)), c[1] == "(none)" ? -1 : 0) << c.where;
+    EXPECT_EQ(login, c[1] == "(none)" ? "" : c[1]) << c.where;
     EXPECT_EQ(UaGetPassword(job.get(), password, sizeof(password)), 0);
-    EXPECT_EQ(password, c.password) << c.options;
+    EXPECT_EQ(password, c[2].empty() ? c[5] : aes(c[2], c[3], c[4])) << c.where;
   }
+  const std::string key = " !Printable~ASCII key of 32 b}es", keyText = " AXAuthEncryptionKey='Custom." + key + "'";
   TestJob job({.ppd = "pjl-userauth.ppd", .options = "AXAuthEnableEncryption=False" + keyText + " " + kLogin + "nnnnnnnnnn"});
   EXPECT_EQ(getPPEncryptionKeyText(job.get()), key);  // read, though not used
   char small[9] = {};
