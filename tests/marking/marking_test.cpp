@@ -74,25 +74,13 @@ TEST(Marking, Settings)
 
 TEST(Marking, Appends)
 {
-  const struct {
-    int (*append)(const char *, InsertBuffer *, int);
-    const char *text;
-    int count, result;
-    const char *appended;
-  } cases[] = {
-      {addJobName, "101_102_103", 62, -1, "\\101\\102"}, {addJobName, "101", 64, 64, ""}, {addJobName, "101", 63, 64, "\\101"},
-      {addJobName, "101", -1, -1, ""}, {addJobName, "101", 70, 70, ""}, {addJobName, "__101___102_", 0, 2, "\\101\\102"},
-      {addJobName, "\\101\\102_\\103", 10, 13, "\\101\\102\\103"}, {addJobName, "1011_12", 0, 1, "\\101"},
-      {addJobName, "___", 5, 5, ""}, {addPPDUtf8Text, "x", 64, 64, ""}, {addPPDUtf8Text, "x", 65, -1, ""},
-      {addPPDUtf8Text, "", 10, 10, ""}, {addPPDUtf8Text, "\xc3\xa9", 62, 64, "\\303\\251"},
-      {addPPDUtf8Text, "\xc3\xa9", 63, -1, ""}, {addLiteralText, "x", 64, 64, ""}, {addLiteralText, "x", 65, -1, ""},
-      {addLiteralText, "", 10, 10, ""}, {addLiteralText, "\xc3\xa9", 63, 64, "\xc3"},
-  };
-  for (const auto &c : cases) {
+  const std::map<std::string, int (*)(const char *, InsertBuffer *, int)> appends = {
+      {"job name", addJobName}, {"ppd text", addPPDUtf8Text}, {"literal", addLiteralText}};
+  for (const CaseRow &c : caseTable("marking.txt#appends", 5)) {
     char text[1025] = {};
     InsertBuffer buf{text, sizeof(text), text};
-    EXPECT_EQ(c.append(c.text, &buf, c.count), c.result) << c.text << " at " << c.count;
-    EXPECT_STREQ(text, c.appended) << c.text << " at " << c.count;
+    EXPECT_EQ(appends.at(c[0])(c[1].c_str(), &buf, std::stoi(c[2])), std::stoi(c[3])) << c.where;
+    EXPECT_EQ(text, c[4]) << c.where;
   }
   GuardedBuffer small(8);
   strcatOctet(small.get(), "101102");
@@ -115,26 +103,11 @@ std::string composed(const std::string &text, size_t capacity = 256)
 
 TEST(Marking, Nfc)
 {
-  // Expected bytes: printf '<UTF-8>' | uconv -x nfc | od -An -to1
   const std::string eAcute = "\\145\\314\\201", qa = "\\340\\245\\230";
-  const std::pair<std::string, std::string> cases[] = {
-      {eAcute, "1|\\303\\251"},                                 // e U+0301 -> 303 251
-      {"\\343\\201\\213\\343\\202\\231", "1|\\343\\201\\214"},  // ka U+3099 -> 343 201 214
-      {"A" + eAcute + " and " + eAcute + "!", "1|A\\303\\251 and \\303\\251!"},
-      {"\\157\\314\\210\\314\\201", "1|\\303\\266\\314\\201"},  // o U+0308 U+0301 -> 303 266 314 201
-      {qa, "1|\\340\\244\\225\\340\\244\\274"},                 // U+0958 -> 340 244 225 340 244 274
-      {"e\\314\\201", "1|e\\314\\201"}, {"\\\\101\\n\\(", "1|\\\\101\\n\\("}, {"\\101\\102", "1|\\101\\102"},
-      {"\\303A", "1|A"}, {"\\343\\201B", "1|B"}, {"x\\000y", "1|xy"}, {"x\\200y", "1|xy"}, {"\\277", "1|\\077"},
-      {"\\501", "1|\\101"}, {"ab\\", "1|ab\\"}, {"\\30", "1|\\30"}, {"\\303", "1|"}, {"\\343\\201", "1|"},
-      {"\\303\\", "1|\\303\\220"}, {"\\101\\101\\355\\260\\200x\\101\\355\\240\\200", "-1|x"}, {"a\\355\\240\\200b", "-1|ab"},
-  };
-  for (const auto &[text, expected] : cases)
-    EXPECT_EQ(composed(text), expected) << text;
-  // The composed text must fit the output.
-  EXPECT_EQ(composed(qa, qa.size()), "-1|");
+  for (const CaseRow &c : caseTable("marking.txt#nfc", 3))
+    EXPECT_EQ(composed(c[0], c[1].empty() ? 256 : std::stoul(c[1])), c[2]) << c.where;
+  EXPECT_EQ(composed("\\\\101\\n\\("), "1|\\\\101\\n\\(");
   EXPECT_EQ(composed("ab\\n", 2), "-1|ab");
-  EXPECT_EQ(composed("abc", 2), "-1|ab");  // a plain byte past the room
-  EXPECT_EQ(composed(qa, 24), "1|\\340\\244\\225\\340\\244\\274");
   std::string full = repeat(qa, 1024 / 12);
   full.resize(1024, '\0');
   EXPECT_EQ(composed(full, 1024).substr(0, 3), "-1|");
