@@ -44,12 +44,10 @@ TEST(JobRecord, ArgumentsOptionsChoicesAndTimeZone)
   markJobPPD(nullptr);
   DisposeJobInfo(nullptr);
 
-  const std::pair<const char *, const char *> zones[] = {
-      {"JST-9", "JST-9"}, {"EST5", "EST5"}, {"IST-5:30", "IST-5"}, {"NST3:30", "NST3"}, {"UTC0", "UTC0"}};
-  for (const auto &[zone, expected] : zones) {
-    setenv("TZ", zone, 1);
+  for (const CaseRow &c : caseTable("jobcontext.txt#zones", 2)) {
+    setenv("TZ", c[0].c_str(), 1);
     getClientTimeZone(TestJob({}).get());
-    EXPECT_STREQ(getenv("TZ"), expected) << zone;
+    EXPECT_EQ(getenv("TZ"), c[1]) << c.where;
   }
   getClientTimeZone(TestJob({.options = PS "11ATimeZone=Not/A_Zone"}).get());
   EXPECT_EQ(shown(getenv("TZ"), err_no), "Not/A_Zone|0");
@@ -74,38 +72,27 @@ TEST(ErrorLatchAndTextChecks, FirstCodeWinsMessageCutVersionsAndPrintableText)
   writeError("Source/main", 551, std::string(150, 'm').c_str());
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: " + std::string(92, 'm') + ": Broken pipe\n");
 
-  const std::pair<const char *, int> versions[] = {{"CUPS/2.2.7", 202}, {"CUPS/2.0", 200}, {"CUPS/2.1", 201},
-      {"CUPS/1.7.5", 107}, {"CUPS/2.150", 299}, {"CUPS/3", 300}, {"cups/2.4", 0}};
-  for (const auto &[software, number] : versions) {
-    setenv("SOFTWARE", software, 1);
-    EXPECT_EQ(std::tuple(CUPSVersion(software), getCupsVersion()), std::tuple(number, number > 200 ? 1 : 0)) << software;
+  for (const CaseRow &c : caseTable("jobcontext.txt#versions", 3)) {
+    setenv("SOFTWARE", c[0].c_str(), 1);
+    EXPECT_EQ(std::tuple(CUPSVersion(c[0].c_str()), getCupsVersion()), std::tuple(std::stoi(c[1]), std::stoi(c[2]))) << c.where;
   }
   unsetenv("SOFTWARE");
   EXPECT_EQ(getCupsVersion() + CUPSVersion(nullptr), 0);
-  const std::tuple<std::string, int, int, int> texts[] = {{"", 0, 128, 1}, {"", 1, 128, 0}, {"", 0, 0, 1},
-      {std::string(128, 'a'), 1, 128, 1}, {std::string(129, 'a'), 1, 128, 0}, {"a\tb", 0, 128, 0}, {"a\x7f", 0, 128, 0},
-      {"caf\xc3\xa9", 0, 128, 0}, {" ~", 0, 128, 1}};
-  for (const auto &[text, min, max, expected] : texts)
-    EXPECT_EQ(isValidCustomText(text.c_str(), min, max), expected) << text;
+  for (const CaseRow &c : caseTable("jobcontext.txt#custom text", 4))
+    EXPECT_EQ(isValidCustomText(c[0].c_str(), std::stoi(c[1]), std::stoi(c[2])), std::stoi(c[3])) << c.where;
   EXPECT_EQ(isValidCustomText(nullptr, 0, 128), 0);
 }
 
 TEST(Buffer, LfsprintfLineEndsAndRegionSearches)
 {
-  // {line end, capacity, text before, format, text after}; the values are -7 and "abcdefghijklmnop".
-  const std::tuple<const char *, size_t, const char *, const char *, const char *> formats[] = {
-      {"\n", 64, "", "n=%d s=%s p=100%%", "n=-7 s=abcdefghijklmnop p=100%"},
-      {"\n", 64, "", "a%xb%ld%", "a%xb%ld%"},  // not conversions: nothing consumed
-      {"\r\n", 64, "", "a\nb", "a\r\nb"}, {"\r", 64, "", "\n\t\r", "\r\t\r"}, {"\n", 64, "one", "", "one"},
-      {"\n", 64, "one", "%d", "one-7"}, {"\n", 16, "123456", "%d%s", "123456-7abcdefg"},  // 10 bytes of room
-      {"\r\n", 16, "0123456789abcde", "\n%d", "0123456789abcde"}, {"\r\n", 3, "", "a\n", "a\r"}};
-  for (const auto &[lf, capacity, before, format, expected] : formats) {
-    GuardedBuffer buffer(capacity);
+  const std::map<std::string, const char *> ends = {{"LF", "\n"}, {"CR", "\r"}, {"CRLF", "\r\n"}};
+  for (const CaseRow &c : caseTable("jobcontext.txt#lfsprintf", 5)) {
+    GuardedBuffer buffer(std::stoul(c[1]));
     auto *append = &lfsprintf;  // through a pointer: these are not printf formats
-    append(lf, buffer.get(), before);
-    append(lf, buffer.get(), format, -7, "abcdefghijklmnop");
-    EXPECT_EQ(buffer.text(), expected) << format;
-    EXPECT_TRUE(buffer.intact()) << format;
+    append(ends.at(c[0]), buffer.get(), c[2].c_str());
+    append(ends.at(c[0]), buffer.get(), c[3].c_str(), -7, "abcdefghijklmnop");
+    EXPECT_EQ(buffer.text(), c[4]) << c.where;
+    EXPECT_TRUE(buffer.intact()) << c.where;
   }
   GuardedBuffer full(8);  // a cursor at the end: nothing written
   full.get()->cursor = full.get()->start + 8;
@@ -114,14 +101,11 @@ TEST(Buffer, LfsprintfLineEndsAndRegionSearches)
   EXPECT_TRUE(full.intact());
 
   // Samples of exact size: nothing past them to lean on.
-  const std::tuple<std::string, size_t, std::string> samples[] = {
-      {"A\r\nB", 3, "\r\n"}, {"A\r\n", 3, "\n"}, {"A\rBC", 3, "\r"}, {"A\rB", 3, "\n"}, {"\nA\r\nB", 3, "\r\n"},
-      {"\r\nX", 3, "\r\n"}, {"AB\nC\r\nD", 3, "\n"}, {"", 3, "\n"}, {"A\r\nB", 2, "\r"}};
-  for (const auto &[text, capacity, expected] : samples) {
-    const std::vector<char> sample(text.begin(), text.end());
-    GuardedBuffer holder(capacity);
+  for (const CaseRow &c : caseTable("jobcontext.txt#line end", 3)) {
+    const std::vector<char> sample(c[0].begin(), c[0].end());
+    GuardedBuffer holder(std::stoul(c[1]));
     getLinefeedCode(sample.data(), holder.get(), static_cast<int32_t>(sample.size()));
-    EXPECT_EQ(holder.text(), expected) << text;
+    EXPECT_EQ(holder.text(), c[2]) << c.where;
   }
   GuardedBuffer holder(3);  // no sample
   getLinefeedCode(nullptr, holder.get(), 10);
