@@ -18,7 +18,6 @@ using namespace arvex::test;
 
 const std::string kError = "ERROR: ERROR: error in CUPS Filter - : ";
 const size_t kTrailerSize = 18, kEnterSize = 26;  // ESC %-12345X@PJL EOJ LF; @PJL ENTER LANGUAGE = PDF LF
-const std::string kMountain = "\xe5\xb1\xb1", kSmile = "\xf0\x9f\x98\x80";  // U+5C71, U+1F600
 
 std::string cut(const std::string &job, size_t n) { return job.substr(0, job.size() - n); }
 
@@ -39,17 +38,10 @@ Command filter(std::vector<std::string> args, std::string input = "", const std:
 
 TEST(JobHeader, TitleAndUserShareTheRoom)
 {
-  const std::string title = "a\x01\x7f\xff\xfe\"b\tc", user = "\xc3(\x80z";  // as they stand
-  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
-      {title, user, title, user}, {std::string(100000, 't'), "user", std::string(972, 't'), "user"},  // 976 in all
-      {std::string(5000, 't'), std::string(3000, 'u'), std::string(488, 't'), std::string(488, 'u')},
-      {"tt", std::string(3000, 'u'), "tt", std::string(974, 'u')},
-      {repeat(kMountain, 500), "users", repeat(kMountain, 323), "users"},  // cut at characters, not at 971 bytes
-      {repeat(kSmile, 300), repeat(kMountain, 300), repeat(kSmile, 122), repeat(kMountain, 162)}};
-  for (const auto &[title, user, expectedTitle, expectedUser] : cases) {
-    TestJob job({.user = user, .title = title});
+  for (const CaseRow &c : caseTable("filter.txt#header", 4)) {
+    TestJob job({.user = c[1], .title = c[0]});
     const std::string header = written([&](FILE *out) { getInsertStringForStartPJL(job.get(), out); });
-    EXPECT_EQ(header, cut(pjlJob(expectedTitle, expectedUser, "", ""), kEnterSize + kTrailerSize));
+    EXPECT_EQ(header, cut(pjlJob(c[2], c[3], "", ""), kEnterSize + kTrailerSize)) << c.where;
   }
   EXPECT_EQ(written([](FILE *out) { getInsertStringForStartPJL(nullptr, out); }), "");
   EXPECT_TRUE(isInsertPJLValid());

@@ -320,7 +320,7 @@ std::string repeat(const std::string &text, size_t times)
 static std::string expanded(const std::string &field, const std::map<std::string, std::string> &defines,
                             const std::string &where)
 {
-  static const std::regex token(R"(\$\{(\w+)\}|\{(\d+)\*([^}]*)\}|\\x([0-9a-fA-F]{2})|\\([nrt]))");
+  static const std::regex token(R"(\$\{(\w+)\}|\{(\d+)\*((?:\$\{\w+\}|[^}])*)\}|\\x([0-9a-fA-F]{2})|\\([nrt]))");
   std::string out;
   auto last = field.cbegin();
   for (std::sregex_iterator m(field.begin(), field.end(), token), end; m != end; ++m) {
