@@ -119,7 +119,7 @@ TEST(JobControl, PreviewCommand)
       command.argv.back().erase(command.argv.back().find_last_not_of(' ') + 1);
     }
     const Child child = run(command);
-    const std::string out = normalised(expectedText(c[5], c[3].empty() ? "\r\n" : c[3] == "CR" ? "\r" : "\n"));
+    const std::string out = normalised(expectedText(c[5], c[3].empty() ? "\r\n" : c[3]));
     EXPECT_EQ(child.exitCode, std::stoi(c[2])) << c.where << child.err;
     EXPECT_TRUE(c[0] == "--help" ? child.out.find(out) != std::string::npos : normalised(child.out) == out)
         << c.where << ":\n" << child.out;

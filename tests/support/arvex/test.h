@@ -167,7 +167,7 @@ std::string expectedText(const std::string &spec, const std::string &lf);
 std::string utcStamp(time_t offset, const char *format);
 
 using Writer = int (*)(const JobInfo *, InsertBuffer *, const char *lf);
-// Rows: writer | PPD | options | result | err_no | line end (LF, CR or CRLF; LF when "") | expected (as
+// Rows: writer | PPD | options | result | err_no | line end (\n when "") | expected (as
 // expectedText, or "|line|line": lines the output holds whole). The output: 8,192 guarded bytes.
 void expectWriters(const std::string &table, const std::map<std::string, Writer> &writers);
 
