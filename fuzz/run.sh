@@ -31,7 +31,8 @@ for src in fuzz/fuzz_*.cpp; do
   mkdir -p "$out/corpus/$name"
   if "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
        -artifact_prefix="$out/$name-" "$out/corpus/$name" "fuzz/corpus/$name" >"$log" 2>&1; then
-    echo "fuzz: $name clean, $(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') runs in ${seconds}s"
+    runs=$(grep -o 'number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
+    echo "fuzz: $name clean, $runs runs in ${seconds}s"
   else
     tail -n 40 "$log"
     echo "fuzz: $name FAILED (log: $log)" >&2

@@ -13,6 +13,7 @@ from concurrent.futures import ThreadPoolExecutor
 filt, preview, src = sys.argv[1:4]
 points = int(sys.argv[sys.argv.index("--points") + 1]) if "--points" in sys.argv else 160
 ppd = lambda name: os.path.join(src, "fixtures/ppd", name)
+pdf = os.path.join(src, "fixtures/sample.pdf")
 UA, JOB = "com.arvex.printsettings.UserAuth.", "com.arvex.printsettings."
 SCENARIOS = {
     "filter, PJL options": (filt, ppd("pjl-options.ppd"), ["Collate=True", "AXStaple=TopLeft"]),
@@ -38,8 +39,8 @@ def run(program, ppd_file, options, n, leaks=False):
     r, w = os.pipe()
     env = dict(os.environ, ARVEX_FAIL_ALLOC=str(n), ARVEX_FAIL_ALLOC_FD=str(w), PPD=ppd_file,
                LANG="ja_JP.UTF-8", ASAN_OPTIONS="detect_leaks=%d" % leaks)
-    p = subprocess.run([program, "7", "carol", "Budget", "2", " ".join(options), os.path.join(src, "fixtures/sample.pdf")],
-                       env=env, capture_output=True, text=True, errors="replace", pass_fds=(w,), timeout=60)
+    p = subprocess.run([program, "7", "carol", "Budget", "2", " ".join(options), pdf], env=env, capture_output=True,
+                       text=True, errors="replace", pass_fds=(w,), timeout=60)
     os.close(w)
     with os.fdopen(r) as shim:
         return p, shim.read()
@@ -82,6 +83,7 @@ for name, (program, ppd_file, options) in SCENARIOS.items():
         if result not in ("clean", "exit 0", "exit 1") and "inside a library" not in result:
             failures += 1
             print("FAIL %s, allocation %d: %s\n%s" % (name, n, result, p.stderr[-3000:]))
-    print("%s: %d allocations, %d runs: %s" % (name, total, len(ns), ", ".join("%s %d" % kv for kv in sorted(counts.items()))))
+    summary = ", ".join("%s %d" % kv for kv in sorted(counts.items()))
+    print("%s: %d allocations, %d runs: %s" % (name, total, len(ns), summary))
 print("%d failed runs" % failures)
 sys.exit(1 if failures else 0)

@@ -24,4 +24,5 @@ cmake -S "$source" -B "$stage/tree" -DCMAKE_INSTALL_PREFIX="$stage/prefix" -DARV
 cp "$build/arvex-pdf-filter" "$stage/tree/" && cmake --install "$stage/tree/src/filter" >/dev/null
 filter=$stage/prefix/lib/cups/filter/arvex-pdf-filter
 [ "$(stat -c %a "$filter")" = 755 ] || fail "no filter of mode 755 in PREFIX/lib/cups/filter"
-printf 'pdf' | env -u PPD -u LD_LIBRARY_PATH "$filter" 1 u t 1 "" | grep -q "@PJL EOJ" || fail "the installed filter does not run"
+printf 'pdf' | env -u PPD -u LD_LIBRARY_PATH "$filter" 1 u t 1 "" | grep -q "@PJL EOJ" ||
+  fail "the installed filter does not run"
