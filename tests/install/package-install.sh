@@ -63,11 +63,9 @@ namespace_phase() {
   exit "$status"
 }
 
-# wait_for SECONDS COMMAND...: retry the command until it succeeds.
-wait_for() {
+wait_for() {  # wait_for SECONDS COMMAND...: retry the command until it succeeds
   local i limit=$(($1 * 10)); shift
-  for ((i = 0; i < limit; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
+  for ((i = 0; i < limit; i++)); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1
 }
 
 queue_empty() { [ -z "$(lpstat -o "$1")" ]; }
@@ -83,22 +81,9 @@ root_phase() {
   # A scheduler of its own: no queues, jobs or settings of the host.
   rm -rf /etc/cups/printers.conf /etc/cups/classes.conf /etc/cups/subscriptions.conf /var/spool/cups/* /var/cache/cups/*
   mkdir -p /run/cups
-  cat >/etc/cups/cupsd.conf <<'EOF'
-Listen 127.0.0.1:631
-Listen /run/cups/cups.sock
-LogLevel debug
-Browsing No
-WebInterface No
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
+  printf '%s\n' "Listen 127.0.0.1:631" "Listen /run/cups/cups.sock" "LogLevel debug" "Browsing No" "WebInterface No" \
+    "<Location />" "Order allow,deny" "Allow all" "</Location>" "<Policy default>" "<Limit All>" "Order deny,allow" \
+    "</Limit>" "</Policy>" >/etc/cups/cupsd.conf
   cupsd -f &
   PIDS+=($!)
   wait_for 10 lpstat -r || fail "cupsd doesn't start"
