@@ -1,8 +1,8 @@
-// Fuzz target: the marking-text appends and the assembly of a marking text
-// from job options. Checks that the buffer stays terminated inside its
-// capacity and that the decoded byte count keeps its bounds.
+// Fuzz target: the marking-text appends with any count and capacity (a whole
+// marking text is fuzzed through its callers by fuzz_job_control). Checks that
+// the buffer stays terminated inside its capacity and that the decoded byte
+// count keeps its bounds.
 
-#include <arvex/error.h>
 #include <arvex/marking.h>
 
 #include <cstdint>
@@ -13,19 +13,11 @@
 
 #include "FuzzInput.h"
 
-namespace {
-
-const char *const kTextTypes[] = {"User Defined", "Login User Name", "PrintJob Name", "PrintJob Time",
-                                  "Login User Name + PrintJob Name", "Login User Name + PrintJob Time",
-                                  "PrintJob Name + PrintJob Time", "Login User Name + PrintJob Name + PrintJob Time"};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
   if (size < 3)
     return 0;
-  const int op = data[0] % 5;
+  const int op = data[0] % 4;
   const int count = static_cast<int>(data[1] % 72) - 4;  // -4 .. 67
   const size_t capacity = data[2] % 2 ? 1025 : data[2] / 2;
   data += 3;
@@ -54,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (capacity == 1025 && result >= 0 && count >= 0 && std::strlen(storage.get()) != 4u * (result - count))
       abort();
     break;
-  case 3:
+  default:
     result = addLiteralText(text.c_str(), &buf, count);
     if (count >= 0 && count <= 64 && (result < count || result > 64))
       abort();
@@ -62,31 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::strlen(storage.get()) != static_cast<size_t>(result - count))
       abort();
     break;
-  default: {
-    // A whole marking text from job options on a job without PPD.
-    const std::string user = piece(data, size);
-    const std::string jobName = piece(data, size);
-    JobInfo job = {};
-    job.userName = user.c_str();
-    job.jobTitle = text.c_str();
-    job.numOptions = cupsAddOption("com.arvex.printsettings.CCPTextType", kTextTypes[count & 7], job.numOptions,
-                                   &job.options);
-    if (count & 8)
-      job.numOptions = cupsAddOption("com.arvex.printsettings.CCPUserName", user.c_str(), job.numOptions,
-                                     &job.options);
-    if (count & 16)
-      job.numOptions = cupsAddOption("com.arvex.printsettings.CCPJobName", jobName.c_str(), job.numOptions,
-                                     &job.options);
-    if ((count & 7) == 0 && (count & 32))
-      job.numOptions = cupsAddOption("com.arvex.printsettings.CCPCustomText", jobName.c_str(), job.numOptions,
-                                     &job.options);
-    err_no = 0;
-    const int flag = getCCPCustomText(&job, &buf);
-    cupsFreeOptions(job.numOptions, job.options);
-    if (flag != 0 && flag != 1)
-      abort();
-    break;
-  }
   }
   if (capacity > 0 && strnlen(storage.get(), capacity) >= capacity)
     abort();
