@@ -8,7 +8,11 @@ app_start && sink_start "$DIR/printer.prn" && add_printer m4000 arvex-m4000 "$SI
 
 cupsd_start ipp
 
-lpadmin -p arvex -E -v "$(printer_uri m4000)" -m everywhere 2>/dev/null || fail "lpadmin -m everywhere failed"
+# A scheduler that has only just started may still refuse the first request;
+# it writes the queue's PPD from the printer's attributes after lpadmin
+# returns, and takes jobs for it once the PPD is loaded (and cached).
+wait_for 10 lpadmin -p arvex -E -v "$(printer_uri m4000)" -m everywhere || fail "lpadmin -m everywhere failed"
+wait_for 30 test -s "$DIR/cache/arvex.data" || fail "cupsd never loaded the everywhere PPD"
 id=$(lp -d arvex -o raw -t "Through CUPS" "$PDF" | sed -n 's/^request id is arvex-\([0-9]*\) .*/\1/p')
 [ -n "$id" ] || fail "lp didn't queue the job"
 wait_for 30 bash -c "lpstat -W completed -o arvex | grep -q '^arvex-$id '" || fail "the CUPS job didn't complete"
