@@ -158,7 +158,8 @@ TEST(Marking, NfcPieces)
   EXPECT_EQ(shown(convertOctalNotation(0xC3, octal), convertOctalNotation(8, small)), "3|2");
   EXPECT_EQ(std::string(octal) + small, "303010");
   EXPECT_EQ(shown(convertOctalNotation(0, octal), convertOctalNotation(1, nullptr)), "0|-1");
-  EXPECT_EQ(shown(isUTF8ConvertTarget("\\101", 1), isUTF8ConvertTarget("\\181", 1), isUTF8ConvertTarget("\\10", 1)), "1|0|0");
+  EXPECT_EQ(shown(isUTF8ConvertTarget("\\101", 1), isUTF8ConvertTarget("\\181", 1), isUTF8ConvertTarget("\\10", 1),
+                  isUTF8ConvertTarget("101", 0)), "1|0|0|1");
 
   char buf[32] = "(x)\\145\\314\\201", absent[] = "no marker", atEnd[] = "ab", longer[] = "=\\340\\245\\230";
   int end = -1;
