@@ -55,8 +55,10 @@ TEST(JobControl, Bounds)
                        getInsertStringForSav2Print})
     EXPECT_EQ(shown(write(nullptr, out.get(), "\n"), write(identified.get(), nullptr, "\n"),
                     write(identified.get(), out.get(), nullptr)), "1|1|1");
-  EXPECT_EQ(getInsertStringForFolderNumber(TestJob({"jobcontrol-mono.ppd", PS "11AFolderNumberSupport=TRUE"}).get(),
-                                           out.get(), nullptr), 1);
+  const TestJob folders({"jobcontrol-mono.ppd", PS "11AFolderNumberSupport=TRUE"});
+  EXPECT_EQ(shown(getInsertStringForFolderNumber(nullptr, out.get(), "\n"),
+                  getInsertStringForFolderNumber(folders.get(), nullptr, "\n"),
+                  getInsertStringForFolderNumber(folders.get(), out.get(), nullptr)), "1|1|1");
   for (int missing = 0; missing < 6; ++missing)  // each argument in turn
     EXPECT_EQ(insertStringFromPPDCommand(missing == 0 ? nullptr : job.get(), missing == 1 ? nullptr : out.get(),
                                          missing == 2 ? nullptr : "\n", missing == 3 ? nullptr : "AXCMD",
