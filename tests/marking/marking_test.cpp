@@ -43,6 +43,7 @@ TEST(Marking, Settings)
                            getCCPEffect(job, 2), getCCPPosition(job), getCCPRepeat(job))},
       {"texts", ARVEX_READ(getCCPEffect(job, 1), getCCPEffect(job, 2), getCCPEffect(job, 0), getCCPEffect(job, 7),
                            getPPDCCPSize(job, work[0]), getPPDCCPAngle(job, work[1]), getPPDCCPLinespace(job, work[2]))},
+      {"ppd effect", ARVEX_READ(getPPDCCPEffect(job, 1), getPPDCCPEffect(job, 2), getPPDCCPEffect(job, 7))},
       {"font", ARVEX_READ(getPPDCCPFont(job))}, {"default font", ARVEX_READ(getDefaultFont(job))},
       {"type", ARVEX_READ(getCCPTextType(job))}, {"text", markingText},
       {"copy control", ARVEX_READ(getCopyControlType(job))}, {"colour", ARVEX_READ(getCCPColor(job))},
