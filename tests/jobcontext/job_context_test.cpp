@@ -74,7 +74,8 @@ TEST(ErrorLatchAndTextChecks, FirstCodeWinsMessageCutVersionsAndPrintableText)
 
   for (const CaseRow &c : caseTable("jobcontext.txt#versions", 3)) {
     setenv("SOFTWARE", c[0].c_str(), 1);
-    EXPECT_EQ(std::tuple(CUPSVersion(c[0].c_str()), getCupsVersion()), std::tuple(std::stoi(c[1]), std::stoi(c[2]))) << c.where;
+    EXPECT_EQ(std::tuple(CUPSVersion(c[0].c_str()), getCupsVersion()), std::tuple(std::stoi(c[1]), std::stoi(c[2])))
+        << c.where;
   }
   unsetenv("SOFTWARE");
   EXPECT_EQ(getCupsVersion() + CUPSVersion(nullptr), 0);

@@ -418,7 +418,8 @@ void expectWriters(const std::string &table, const std::map<std::string, Writer>
     }
     std::istringstream lines(c[6].substr(1));
     for (std::string line; std::getline(lines, line, '|');)
-      EXPECT_NE(out.text().find("\n" + line + "\n"), std::string::npos) << c.where << ": " << line << " not in\n" << out.text();
+      EXPECT_NE(out.text().find("\n" + line + "\n"), std::string::npos)
+          << c.where << ": " << line << " not in\n" << out.text();
   }
 }
 

@@ -145,11 +145,12 @@ std::string shown(Values... values)
 #define ARVEX_READ(...) \
   [](const JobInfo *job) { char work[6][17] = {}; (void)work; return ::arvex::test::shown(__VA_ARGS__); }
 
-// The rows of the table fixtures/cases/NAME: a case a line, its fields parted by bars between spaces ("a | | c") and
-// trimmed, the last taking the rest of the line; blank lines and "#" lines skipped. In a field, ${NAME} is the text of an earlier line
-// "define NAME text" (${PS}: the print dialog's prefix, ${FIXTURES}: fixtures/), {N*text} is text N times, \xHH a byte, \n \r \t a line
-// end or tab. NAME#SECTION: only the rows after the line "[SECTION]", up to the next "[" line (defines hold
-// throughout). A row has `fields` texts, "" where the line ends early; `where` names the file and line.
+// The rows of the table fixtures/cases/NAME: a case a line, its fields parted by bars between spaces ("a | | c")
+// and trimmed, the last taking the rest of the line; blank lines and "#" lines skipped. In a field, ${NAME} is the
+// text of an earlier line "define NAME text" (${PS}: the print dialog's prefix, ${FIXTURES}: fixtures/), {N*text}
+// is text N times, \xHH a byte, \n \r \t a line end or tab. NAME#SECTION: only the rows after the line
+// "[SECTION]", up to the next "[" line (defines hold throughout). A row has `fields` texts, "" where the line ends
+// early; `where` names the file and line.
 struct CaseRow {
   std::string where;
   std::vector<std::string> field;
