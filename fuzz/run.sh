@@ -9,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v clang++ >/dev/null 2>&1 || { echo "fuzz: clang++ not found, fuzz targets skipped"; exit 0; }
 seconds=${FUZZ_SECONDS:-20} out=build-fuzz
+icu=$(pkg-config --cflags --libs icu-uc)
 flags=(-std=c++20 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=all
        -fno-omit-frame-pointer -Wall -Wextra -Iinclude "-DARVEX_SOURCE_DIR=\"$PWD\"")
 
@@ -24,9 +25,8 @@ done
 status=0
 for src in fuzz/fuzz_*.cpp; do
   name=$(basename "$src" .cpp) log="$out/$name.log"
-  # shellcheck disable=SC2046
-  clang++ "${flags[@]}" -fsanitize=fuzzer "$src" "${objects[@]}" $(pkg-config --cflags --libs icu-uc) -lcups -lcrypto \
-    -o "$out/$name"
+  # shellcheck disable=SC2086
+  clang++ "${flags[@]}" -fsanitize=fuzzer "$src" "${objects[@]}" $icu -lcups -lcrypto -o "$out/$name"
   # New inputs go to the work corpus; the committed seeds are only read.
   mkdir -p "$out/corpus/$name"
   if "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \

@@ -118,12 +118,10 @@ TEST(JobControl, PreviewCommand)
     Command command{{built("arvex-jobcontrol")}, {c[1].empty() ? "PPD" : "PPD=" + c[1]}, "%!PS\r\n%%"};
     for (size_t at = 0, semicolon = 0; semicolon != std::string::npos; at = semicolon + 1) {
       semicolon = c[0].find(';', at);
-      command.argv.push_back(c[0].substr(at, semicolon - at));
-      command.argv.back().erase(0, command.argv.back().find_first_not_of(' '));
-      command.argv.back().erase(command.argv.back().find_last_not_of(' ') + 1);
+      command.argv.push_back(trimmed(c[0].substr(at, semicolon - at)));
     }
     const Child child = run(command);
-    const std::string out = normalised(expectedText(c[5], c[3].empty() ? "\r\n" : c[3]));
+    const std::string out = normalised(expectedText(c[5], c.value(3, "\r\n")));
     EXPECT_EQ(child.exitCode, std::stoi(c[2])) << c.where << child.err;
     EXPECT_TRUE(c[0] == "--help" ? child.out.find(out) != std::string::npos : normalised(child.out) == out)
         << c.where << ":\n" << child.out;

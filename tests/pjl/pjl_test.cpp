@@ -98,10 +98,9 @@ TEST_F(Pjl, UserAuthenticationInForce)
 
 TEST_F(Pjl, LoginUserNameAndPasswordField)
 {
-  const auto otherwise = [](const std::string &text, const char *fallback) { return text.empty() ? fallback : text; };
   for (const CaseRow &c : caseTable("pjl.txt#login", 9)) {
-    setenv("SOFTWARE", otherwise(c[7], "CUPS/2.4.2").c_str(), 1);
-    TestJob job({.ppd = otherwise(c[8], "pjl-userauth.ppd"), .options = c[0], .user = otherwise(c[6], "alice")});
+    setenv("SOFTWARE", c.value(7, "CUPS/2.4.2").c_str(), 1);
+    TestJob job({.ppd = c.value(8, "pjl-userauth.ppd"), .options = c[0], .user = c.value(6, JobSpec{}.user)});
     char login[256] = {}, password[256] = {};
     EXPECT_EQ(UaGetLoginUserName(job.get(), login, sizeof(login)), c[1] == "(none)" ? -1 : 0) << c.where;
     EXPECT_EQ(login, c[1] == "(none)" ? "" : c[1]) << c.where;

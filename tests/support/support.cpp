@@ -74,7 +74,7 @@ static std::string edited(const std::string &text, const PpdEdits &edits)
 EditedPpd::EditedPpd(const std::string &name, const PpdEdits &edits)
     : TempFile(edited(readFile(fixture("ppd/" + name)), edits)) {}
 
-static std::string trimmed(const std::string &text)
+std::string trimmed(const std::string &text)
 {
   const size_t first = text.find_first_not_of(' ');
   return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
@@ -374,7 +374,8 @@ std::vector<CaseRow> caseTable(const std::string &name, size_t fields)
 void expectReaders(const std::string &table, const std::map<std::string, Reader> &readers)
 {
   for (const CaseRow &c : caseTable(table, 7)) {
-    const TestJob job({c[1], c[2], c[5].empty() ? "alice" : c[5], c[6].empty() ? "Report" : c[6]});
+    const JobSpec defaults;
+    const TestJob job({c[1], c[2], c.value(5, defaults.user), c.value(6, defaults.title)});
     EXPECT_EQ(readers.at(c[0])(job.get()), c[3]) << c.where;
     EXPECT_EQ(err_no, std::atoi(c[4].c_str())) << c.where;
   }
@@ -407,9 +408,9 @@ void expectWriters(const std::string &table, const std::map<std::string, Writer>
 {
   for (const CaseRow &c : caseTable(table, 7)) {
     const TestJob job({c[1], c[2]});
-    const char *lf = c[5].empty() ? "\n" : c[5].c_str();
+    const std::string lf = c.value(5, "\n");
     GuardedBuffer out(8192);
-    EXPECT_EQ(writers.at(c[0])(job.get(), out.get(), lf), std::atoi(c[3].c_str())) << c.where;
+    EXPECT_EQ(writers.at(c[0])(job.get(), out.get(), lf.c_str()), std::atoi(c[3].c_str())) << c.where;
     EXPECT_TRUE(out.intact()) << c.where;
     EXPECT_EQ(err_no, std::atoi(c[4].c_str())) << c.where;
     if (!c[6].starts_with("|")) {

@@ -28,6 +28,7 @@ namespace arvex::test {
 inline std::string fixture(const std::string &name) { return ARVEX_SOURCE_DIR "/fixtures/" + name; }
 inline std::string built(const std::string &name) { return ARVEX_BINARY_DIR "/" + name; }
 std::string repeat(const std::string &text, size_t times);
+std::string trimmed(const std::string &text);  // without the spaces at either end
 std::string readFile(const std::string &path);
 
 // A file holding content, removed with the object.
@@ -155,6 +156,7 @@ struct CaseRow {
   std::string where;
   std::vector<std::string> field;
   const std::string &operator[](size_t i) const { return field[i]; }
+  std::string value(size_t i, const std::string &fallback) const { return field[i].empty() ? fallback : field[i]; }
 };
 std::vector<CaseRow> caseTable(const std::string &name, size_t fields);
 
