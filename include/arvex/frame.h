@@ -1,5 +1,5 @@
 /*
- * Writers of the PJL frame around the PDF data: job header, language
+ * Writers of the PJL frame around the job data: job header, language
  * switch and trailer. They write straight to the output stream.
  */
 #ifndef ARVEX_FRAME_H
@@ -22,6 +22,9 @@ void getInsertStringForStartPJL(const JobInfo *job, FILE *out);
 
 /* "@PJL ENTER LANGUAGE = PDF". */
 void getInsertStringForPostscriptPJL(const JobInfo *job, FILE *out);
+
+/* "@PJL ENTER LANGUAGE = " and language ("PDF", "POSTSCRIPT"). */
+void writeEnterLanguage(FILE *out, const char *language);
 
 /* UEL and "@PJL EOJ". */
 void getInsertStringForEndPJL(const JobInfo *job, FILE *out);

@@ -62,9 +62,13 @@ void getInsertStringForStartPJL(const JobInfo *job, FILE *out)
 // Switch the printer's interpreter to PDF.
 void getInsertStringForPostscriptPJL(const JobInfo * /*job*/, FILE *out)
 {
-  static constexpr char kEnter[] = "@PJL ENTER LANGUAGE = PDF\n";
-  if (out)
-    fwrite(kEnter, sizeof(kEnter) - 1, 1, out);
+  writeEnterLanguage(out, "PDF");
+}
+
+void writeEnterLanguage(FILE *out, const char *language)
+{
+  if (out && language)
+    fprintf(out, "@PJL ENTER LANGUAGE = %s\n", language);
 }
 
 // End the PJL job.
