@@ -34,11 +34,11 @@ job() {  # FRAGMENT: the document with the fragment, in a PJL frame
 while IFS='|' read -r fragment lines; do
   job "${fragment#!}" >"$dir/job.prn"
   if [[ $fragment == !* ]]; then
-    if log=$("$src/tests/ps/run-stub.sh" "$dir/job.prn" 2>&1); then fail "$fragment: accepted"; fi
+    if log=$("$src/tests/postscript/run-stub.sh" "$dir/job.prn" 2>&1); then fail "$fragment: accepted"; fi
     grep -qxF "$lines" <<<"$log" || fail "$fragment: no '$lines' in: $log"
     continue
   fi
-  log=$("$src/tests/ps/run-stub.sh" "$dir/job.prn") || fail "$fragment: refused: $log"
+  log=$("$src/tests/postscript/run-stub.sh" "$dir/job.prn") || fail "$fragment: refused: $log"
   diff <(printf '%s\n' 'ADeviceProcSet SetHostInfo HostCharSet=33 DriverType=5' "${lines//|/$'\n'}" \
     'PAGE 1' 'PAGE 2' 'PAGE 3') <(printf '%s\n' "$log") || fail "$fragment: not the log expected"
 done <<'EOF'
@@ -58,5 +58,5 @@ colour-banner-pages|setpagedevice BannerSlot=0|setpagedevice BannerMedia=Auto|se
 EOF
 
 job locked-print | head -c -1 >"$dir/cut.prn"
-if "$src/tests/ps/run-stub.sh" "$dir/cut.prn" >/dev/null 2>&1; then fail "a job without its last line end accepted"; fi
+if "$src/tests/postscript/run-stub.sh" "$dir/cut.prn" >/dev/null 2>&1; then fail "a job without its last line end accepted"; fi
 echo "PASS: the stand-in printer takes the golden fragments and refuses faults"

@@ -59,7 +59,7 @@ while IFS='|' read -r input options sheets; do
   cupsfilter -p "$dir/queue.ppd" -m printer/arvex -e -U bob -t whole-jobs "${locked[@]}" $options \
     "$input" >"$dir/job.prn" 2>"$dir/cupsfilter.log" ||
     fail "${input##*/} $options: cupsfilter failed: $(grep -E '^(ERROR|DEBUG: PID.*(crashed|exited with))' "$dir/cupsfilter.log")"
-  log=$("$src/tests/ps/run-stub.sh" "$dir/job.prn") || fail "${input##*/} $options: the printer refused the job: $log"
+  log=$("$src/tests/postscript/run-stub.sh" "$dir/job.prn") || fail "${input##*/} $options: the printer refused the job: $log"
   [ "$(grep -c '^PAGE ' <<<"$log")" = "$((sheets))" ] || fail "${input##*/} $options: not $((sheets)) pages: $log"
   first=$(grep -nx -m1 'PAGE 1' <<<"$log" | cut -d: -f1)
   seen=$(grep -nE '^(ADeviceProcSet|setuserinfo) ' <<<"$log")  # each procedure once, all before the first page

@@ -89,21 +89,25 @@ static std::vector<char *> pointers(std::vector<std::string> &texts)
   return list;
 }
 
-TestJob::TestJob(const JobSpec &spec)
-    : args_{"arvex-pdf-filter", "42", spec.user, spec.title, spec.copies, spec.options}, argv_(pointers(args_))
+PpdFile::PpdFile(const std::string &spec)
 {
   PpdEdits edits;
-  for (size_t at = spec.ppd.find(" + "), next; at != std::string::npos; at = next) {
-    next = spec.ppd.find(" + ", at + 3);
-    const std::string edit = spec.ppd.substr(at + 3, next - at - 3);
+  for (size_t at = spec.find(" + "), next; at != std::string::npos; at = next) {
+    next = spec.find(" + ", at + 3);
+    const std::string edit = spec.substr(at + 3, next - at - 3);
     const size_t arrow = edit.find(" =>");
     edits.emplace_back(edit.substr(0, arrow), arrow == std::string::npos ? "" : trimmed(edit.substr(arrow + 3)));
   }
   if (!edits.empty())
-    edited_ = std::make_unique<EditedPpd>(spec.ppd.substr(0, spec.ppd.find(" + ")), edits);
-  const std::string ppd = edited_                                      ? edited_->path()
-                          : spec.ppd.empty() || spec.ppd[0] == '/' ? spec.ppd
-                                                                   : fixture("ppd/" + spec.ppd);
+    edited_ = std::make_unique<EditedPpd>(spec.substr(0, spec.find(" + ")), edits);
+  path_ = edited_ ? edited_->path() : spec.empty() || spec[0] == '/' ? spec : fixture("ppd/" + spec);
+}
+
+TestJob::TestJob(const JobSpec &spec)
+    : args_{"arvex-pdf-filter", "42", spec.user, spec.title, spec.copies, spec.options}, argv_(pointers(args_)),
+      ppd_(spec.ppd)
+{
+  const std::string &ppd = ppd_.path();
   job_.reset(CreateJobInfoWithPPD(static_cast<int>(args_.size()), argv_.data(), ppd.empty() ? nullptr : ppd.c_str()));
   if (!job_ || (!ppd.empty() && !job_->ppd))
     throw std::runtime_error("no job record for the PPD " + ppd);
@@ -279,10 +283,10 @@ std::vector<std::pair<int, std::string>> SideChannel::requests()
 }
 
 std::string pjlJob(const std::string &title, const std::string &user, const std::string &settings,
-                   const std::string &data)
+                   const std::string &data, const std::string &language)
 {
   return "\x1b%-12345X@PJL JOB NAME=\"" + title + "\"\n@PJL SET USERNAME=\"" + user + "\"\n" + settings +
-         "@PJL ENTER LANGUAGE = PDF\n" + data + "\x1b%-12345X@PJL EOJ\n";
+         "@PJL ENTER LANGUAGE = " + language + "\n" + data + "\x1b%-12345X@PJL EOJ\n";
 }
 
 std::string normalised(std::string text)

@@ -50,9 +50,20 @@ struct EditedPpd : TempFile {
   EditedPpd(const std::string &name, const PpdEdits &edits);
 };
 
-// The record of the filter's argv {"arvex-pdf-filter", "42", user, title, copies, options}: CreateJobInfoWithPPD,
-// then markJobPPD. ppd: a name in fixtures/ppd/, an absolute path or "" for none, then any edits
-// " + PREFIX => LINES" as EditedPpd takes them. err_no is 0 afterwards.
+// A PPD as the tables name one: a name in fixtures/ppd/, an absolute path or "" for none, then any edits
+// " + PREFIX => LINES" as EditedPpd takes them.
+class PpdFile {
+public:
+  explicit PpdFile(const std::string &spec);
+  const std::string &path() const { return path_; }
+
+private:
+  std::unique_ptr<EditedPpd> edited_;
+  std::string path_;
+};
+
+// The record of the filter's argv {"arvex-pdf-filter", "42", user, title, copies, options}: CreateJobInfoWithPPD
+// with the PpdFile of ppd, then markJobPPD. err_no is 0 afterwards.
 struct JobSpec {
   std::string ppd{}, options{}, user = "alice", title = "Report", copies = "1";
 };
@@ -63,9 +74,9 @@ public:
   char **argv() { return argv_.data(); }
 
 private:
-  std::unique_ptr<EditedPpd> edited_;
   std::vector<std::string> args_;
   std::vector<char *> argv_;
+  PpdFile ppd_;
   std::unique_ptr<JobInfo, void (*)(JobInfo *)> job_{nullptr, DisposeJobInfo};
 };
 
@@ -122,9 +133,10 @@ private:
   int ends_[2];
 };
 
-// The job the filter writes: UEL, job name, user name, settings, the switch to PDF, data, UEL and end of job.
+// The job a filter writes: UEL, job name, user name, settings, the switch to the language, data, UEL and end of
+// job.
 std::string pjlJob(const std::string &title, const std::string &user, const std::string &settings,
-                   const std::string &data);
+                   const std::string &data, const std::string &language = "PDF");
 
 // Compare text with fixtures/golden/<name>, both normalised: 12-digit time stamps read YYYYMMDDhhmm, marking times
 // YYYY/MM/DD hh:mm, /HostName values (HOST), ESC%-12345X <UEL>. ARVEX_GOLDEN_UPDATE=1 writes the normalised text
