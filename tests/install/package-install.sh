@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian packages in a throwaway copy of this machine (an overlay of /
 # in private mount and network namespaces): a private cupsd lists every
-# model and takes a queue per model, a job reaches a socat printer byte for
-# byte, and dpkg --purge leaves nothing of the packages.
+# PPD and takes a queue per PPD, a job reaches a socat printer byte for
+# byte, a PIN makes a PostScript job a locked print (and a bad one stops
+# it), and dpkg --purge leaves nothing of the packages.
 #   package-install.sh --build SOURCE_DIR  build the packages from SOURCE_DIR's tracked files
 #   package-install.sh DEB...              install these packages
 #   package-install.sh                     take the installed ones (autopkgtest)
@@ -12,7 +13,8 @@
 set -euo pipefail
 SKIP=77
 PACKAGES=(printer-driver-arvex libarvex-jobcontrol0 libarvex-jobcontrol-dev arvex-jobcontrol arvex-printer-app)
-MODELS=(c5200:"Arvex C5200" c5000:"Arvex C5000" m4200:"Arvex M4200" m4000:"Arvex M4000")
+MODELS=(c5200:"Arvex C5200" c5000:"Arvex C5000" m4200:"Arvex M4200" m4000:"Arvex M4000"
+        c5200-ps:"Arvex C5200 PS" c5000-ps:"Arvex C5000 PS" m4200-ps:"Arvex M4200 PS" m4000-ps:"Arvex M4000 PS")
 KEY=Qx7-office-key PASSWORD=s3cret-pw USER_ID=Jürgen
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -69,6 +71,7 @@ wait_for() {  # wait_for SECONDS COMMAND...: retry the command until it succeeds
 }
 
 queue_empty() { [ -z "$(lpstat -o "$1")" ]; }
+job_failed() { lpstat -l -o "$1" | grep -q 'job-completed-with-errors'; }
 
 # Inside the throwaway root.
 root_phase() {
@@ -111,6 +114,7 @@ root_phase() {
     -o "AXAuthLoginUserNameText=Custom.$USER_ID" -o "AXAuthLoginPassword=Custom.$PASSWORD" sample.pdf >/dev/null
   wait_for 60 queue_empty c5200 || fail "the job doesn't end: $(lpstat -o c5200)"
   check_job /tmp/sink.prn
+  check_locked_jobs
 
   while read -r f; do [ -d "$f" ] || files+=("$f"); done < <(dpkg -L "${PACKAGES[@]}")
   dpkg --purge "${PACKAGES[@]}" >dpkg.log 2>&1 || { cat dpkg.log; fail "dpkg --purge failed"; }
@@ -134,6 +138,29 @@ check_job() {
   cmp -s sample.pdf <(tail -c +"$((n + 1))" "$job" | head -c "$p") || fail "the PDF bytes changed"
   cmp -s <(printf '\033%%-12345X@PJL EOJ\n') <(tail -c +"$((n + p + 1))" "$job") ||
     fail "the trailer differs: $(tail -c +"$((n + p + 1))" "$job" | cat -v)"
+}
+
+# check_locked_jobs: a PIN of 4 to 8 digits as job-password makes a
+# PostScript job a locked print of the job's user, inside the PJL frame; one
+# of 3 digits fails the job before a byte reaches the printer.
+check_locked_jobs() {
+  local job=/tmp/sink.prn text
+  printf '%s\n' '%!PS-Adobe-3.0' '%%Pages: 1' '%%EndComments' '%%BeginSetup' '%%EndSetup' '%%Page: 1 1' \
+    '/Helvetica findfont 24 scalefont setfont 72 700 moveto (Locked) show showpage' '%%EOF' >locked.ps
+  : >"$job"
+  lp -d c5200-ps -t "Locked test" -o job-password=0471 locked.ps >/dev/null
+  wait_for 60 queue_empty c5200-ps || fail "the locked job doesn't end: $(lpstat -o c5200-ps)"
+  cmp -s <(printf '\033%%-12345X@PJL EOJ\n') <(tail -c 18 "$job") || fail "the locked job lacks the trailer"
+  for text in $'\033%-12345X@PJL JOB NAME="Locked test"' '@PJL ENTER LANGUAGE = POSTSCRIPT' '/JobType 1' \
+    '/UserID (root)' '/Password (0471)' '(Locked) show showpage'; do
+    grep -a -q -F "$text" "$job" || fail "the locked job lacks $text: $(cat -v "$job" | head -c 3000)"
+  done
+  # cupsd stops a job whose filter fails, whatever the error policy.
+  : >"$job"
+  lp -d c5200-ps -t "Short PIN" -o job-password=471 locked.ps >/dev/null
+  wait_for 60 job_failed c5200-ps || fail "the job with a short PIN doesn't fail: $(lpstat -l -o c5200-ps)"
+  [ ! -s "$job" ] || fail "a job with a 3-digit PIN reached the printer: $(head -c 300 "$job" | cat -v)"
+  cancel -a -x c5200-ps
 }
 
 case "${1:-}" in
