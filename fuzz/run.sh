@@ -17,7 +17,8 @@ flags=(-std=c++20 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=all
 # every target links them all.
 mkdir -p "$out/obj"
 objects=()
-for src in src/jobcontext/*.cpp src/pjl/*.cpp src/jobcontrol/*.cpp src/marking/*.cpp src/filter/pjl_frame.cpp; do
+for src in src/jobcontext/*.cpp src/pjl/*.cpp src/jobcontrol/*.cpp src/marking/*.cpp src/filter/pjl_frame.cpp \
+           src/postscript/*.cpp; do
   obj="$out/obj/$(echo "${src%.cpp}" | tr / _).o"
   [ "$obj" -nt "$src" ] || clang++ "${flags[@]}" -fsanitize=fuzzer-no-link -c "$src" -o "$obj"
   objects+=("$obj")
