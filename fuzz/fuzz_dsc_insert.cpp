@@ -5,54 +5,26 @@
 // give the input again, up to the line end put before a text that follows
 // an unended last line.
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "../src/postscript/dsc_insert.h"
+#include "../tests/support/arvex/byte_streams.h"
 
 namespace {
 
 namespace ps = arvex::ps;
 
-class Source : public ps::ByteSource {
-public:
-  Source(const std::string &data, size_t piece) : data_(data), piece_(piece) {}
-  ssize_t read(char *out, size_t size) override
-  {
-    const size_t n = std::min({size, piece_, data_.size() - at_});
-    std::memcpy(out, data_.data() + at_, n);
-    at_ += n;
-    return static_cast<ssize_t>(n);
-  }
-
-private:
-  const std::string &data_;
-  size_t piece_, at_ = 0;
-};
-
-class Sink : public ps::ByteSink {
-public:
-  bool write(const char *data, size_t size) override
-  {
-    text.append(data, size);
-    return true;
-  }
-  std::string text;
-};
-
 const std::string kComments = "%%\x01comments\x01\n", kBlock = "\x01{block}\x01\n";
 
 std::string insert(const std::string &input, size_t piece, int &pages)
 {
-  Source in(input, piece);
+  arvex::test::PieceSource in(input, piece);
   ps::DscInserter inserter(in);
   const ps::InputKind kind = inserter.readHead();
   if (kind != ps::InputKind::PostScript)
     return "!" + std::string(ps::describeInput(kind));
-  Sink out;
+  arvex::test::StringSink out;
   const ps::CopyResult result = inserter.copy(out, {kComments, kBlock, "\n"}, [&] { ++pages; });
   return std::to_string(static_cast<int>(result)) + out.text;
 }

@@ -37,25 +37,6 @@ print() {
   wait_for 30 state_is "$id" "$ended" || fail "'$title' isn't $ended: $(job_state "$URI" "$id")"
   echo "$id"
 }
-# printed: the one job the printer got since the last call, as the stand-in printer logs it.
-printed() {
-  local jobs
-  wait_for 10 test -n "$(find "$DIR/printed" -name '*.prn' -size +0)" || fail "the printer got nothing"
-  jobs=$(find "$DIR/printed" -name '*.prn' -size +0)
-  [ "$(wc -l <<<"$jobs")" = 1 ] || fail "the printer got more than one job: $jobs"
-  "$SOURCE_DIR/tests/postscript/run-stub.sh" "$jobs" || fail "the printer refused the job"
-  mv "$jobs" "$DIR/last.prn" && rm -f "$DIR"/printed/*.prn
-}
-secret_free() {  # secret_free ID PIN: no attribute shows the PIN, to the owner or to another user
-  local user out
-  for user in alice mallory; do
-    out=$(CUPS_USER=$user ipptool -tv -d jobid="$1" "$URI" "$HERE/job-attributes.test") ||
-      fail "Get-Job-Attributes and Get-Jobs as $user: $out"
-    grep -q "job-uuid" <<<"$out" || fail "$user got no job attributes: $out"
-    ! grep -qw "$2\|job-password" <<<"$out" || fail "$user sees the PIN: $(grep -w "$2\|job-password" <<<"$out")"
-  done
-}
-
 PS_DOC=$SOURCE_DIR/fixtures/ps/three-pages.ps
 gs -q -sDEVICE=pdfwrite -o "$DIR/three.pdf" "$PS_DOC"
 time='[0-9]{12}'
@@ -65,11 +46,19 @@ for job in "PostScript with a PIN|4711|-o job-password=4711 $PS_DOC" \
   IFS='|' read -r title pin args <<<"$job"
   # shellcheck disable=SC2086 # args: a list of words
   id=$(print "$title" completed $args)
-  log=$(printed)
+  printed=$(find "$DIR/printed" -name '*.prn' -size +0)
+  [ "$(wc -l <<<"$printed")" = 1 ] || fail "'$title': the printer got not one job but: $printed"
+  log=$("$SOURCE_DIR/tests/postscript/run-stub.sh" "$printed") || fail "'$title': the printer refused the job"
+  rm -f "$DIR"/printed/*.prn
   grep -qxE "ADeviceProcSet SetJobType JobType=1 UserID=alice Time=$time Password=$pin HostLoginName=alice .*" \
     <<<"$log" || fail "'$title': no locked print with the PIN: $log"
   [ "$(grep -c '^PAGE ' <<<"$log")" = 3 ] || fail "'$title': not three pages: $log"
-  secret_free "$id" "$pin"
+  for user in alice mallory; do  # the owner and another user
+    out=$(CUPS_USER=$user ipptool -tv -d jobid="$id" "$URI" "$HERE/job-attributes.test") ||
+      fail "Get-Job-Attributes and Get-Jobs as $user: $out"
+    grep -q "job-uuid" <<<"$out" || fail "$user got no job attributes: $out"
+    ! grep -qw "$pin\|job-password" <<<"$out" || fail "$user sees the PIN: $(grep -w "$pin\|job-password" <<<"$out")"
+  done
   # At LogLevel debug cupsd logs the filters' arguments and cups-filters' pdftops its pstops command line, the PIN
   # among the options; no other line may hold it.
   leaks=$(grep -w "$pin" "$DIR/log/error_log" |
@@ -78,8 +67,7 @@ for job in "PostScript with a PIN|4711|-o job-password=4711 $PS_DOC" \
 done
 grep -qx 'setpagedevice OutputType=LOWER' <<<"$log" || fail "the face-up tray's command didn't reach the printer: $log"
 
-# A PDF that claims to be PostScript reaches the filter as it is: refused, nothing printed.
-# A filter's failure stops the job.
+# A PDF that claims to be PostScript reaches the filter as it is: refused (which stops the job), nothing printed.
 id=$(print "PDF as PostScript" processing-stopped -o document-format=application/vnd.cups-postscript -o job-password=4711 \
   "$DIR/three.pdf")
 sleep 1

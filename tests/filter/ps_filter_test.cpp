@@ -12,7 +12,14 @@ using namespace arvex::test;
 // What pstops leaves of a two-page job.
 const std::string kJob = "%!PS-Adobe-3.0\n%%Title: (Report)\n%%EndComments\n%%BeginProlog\n%%EndProlog\n"
                          "%%BeginSetup\nS\n%%EndSetup\n%%Page: 1 1\nshowpage\n%%Page: 2 2\nshowpage\n%%EOF\n\x04";
-const std::string kTargetDevice = "%%TargetDevice: (Arvex JC Colour) (3010.106) 5\n";
+// What the printer gets of it around the block: the frame, the target-device comment before %%EndComments and the
+// data up to %%BeginSetup; after it the rest without the ^D, and the trailer.
+const std::string kFrame = pjlJob("Report", "alice", "", "|", "POSTSCRIPT");
+const size_t kCommentAt = kJob.find("%%EndComments"), kBlockAt = kJob.find("%%BeginSetup\n") + 13;
+const std::string kBefore = kFrame.substr(0, kFrame.find('|')) + kJob.substr(0, kCommentAt) +
+                            "%%TargetDevice: (Arvex JC Colour) (3010.106) 5\n" +
+                            kJob.substr(kCommentAt, kBlockAt - kCommentAt);
+const std::string kAfter = kJob.substr(kBlockAt, kJob.size() - kBlockAt - 1) + kFrame.substr(kFrame.find('|') + 1);
 
 Command filter(const std::string &options, const std::string &input, const std::string &ppd,
                const std::string &copies = "1")
@@ -20,23 +27,13 @@ Command filter(const std::string &options, const std::string &input, const std::
   return {{built("arvex-ps-filter"), "42", "alice", "Report", copies, options}, {"PPD=" + ppd, "DEVICE_URI"}, input};
 }
 
-// The block of a job the printer got, after the frame and the rest of the input were found where they belong.
-std::string blockOf(const Child &r, const std::string &copies = "1")
+// The block of a job the printer got, once the frame and the rest of the input are where they belong.
+std::string blockOf(const std::string &printed)
 {
-  const std::string setup = "%%BeginSetup\n";
-  const size_t head = kJob.find(setup) + setup.size();
-  std::string printed = r.out;
-  const std::string before = pjlJob("Report", "alice", "", "", "POSTSCRIPT");
-  const std::string frameHead = before.substr(0, before.find("\x1b%-12345X@PJL EOJ"));
-  const std::string withComments = kJob.substr(0, kJob.find("%%EndComments")) + kTargetDevice +
-                                   kJob.substr(kJob.find("%%EndComments"), head - kJob.find("%%EndComments"));
-  const std::string tail = kJob.substr(head, kJob.size() - head - 1) + "\x1b%-12345X@PJL EOJ\n";
-  EXPECT_TRUE(printed.starts_with(frameHead + withComments) && printed.ends_with(tail))
-      << "copies " << copies << ": " << printed.substr(0, 600);
-  if (printed.size() < frameHead.size() + withComments.size() + tail.size())
-    return "";
-  return printed.substr(frameHead.size() + withComments.size(),
-                        printed.size() - frameHead.size() - withComments.size() - tail.size());
+  EXPECT_TRUE(printed.starts_with(kBefore) && printed.ends_with(kAfter)) << printed.substr(0, 600);
+  return printed.size() < kBefore.size() + kAfter.size()
+             ? ""
+             : printed.substr(kBefore.size(), printed.size() - kBefore.size() - kAfter.size());
 }
 
 TEST(PsFilter, PinsAndSettingsMakeTheBlock)
@@ -50,7 +47,7 @@ TEST(PsFilter, PinsAndSettingsMakeTheBlock)
         EXPECT_EQ(r.out, "") << c.where;
         continue;
       }
-      const std::string block = blockOf(r);
+      const std::string block = blockOf(r.out);
       for (size_t at = c[4].find('|'), next; at != std::string::npos; at = next) {
         next = c[4].find('|', at + 1);
         const std::string line = c[4].substr(at + 1, next == std::string::npos ? next : next - at - 1);
@@ -64,7 +61,7 @@ TEST(PsFilter, PagesCountTheCopiesThePrinterMakes)
 {
   const Child twice = run(filter("", kJob, fixture("ppd/jobcontrol-colour.ppd"), "2"));
   EXPECT_EQ(std::tuple(twice.exitCode, twice.err), std::tuple(0, "PAGE: 1 2\nPAGE: 2 2\n"));
-  blockOf(twice, "2");
+  blockOf(twice.out);
   // The PPD that has the copies made in the data gets them as pages.
   const PpdFile manual("jobcontrol-colour.ppd + *cupsManualCopies => *cupsManualCopies: True");
   EXPECT_EQ(run(filter("", kJob, manual.path(), "2")).err, "PAGE: 1 1\nPAGE: 2 1\n");
