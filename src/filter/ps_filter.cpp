@@ -25,6 +25,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -116,12 +117,27 @@ private:
   std::string lineEnd_;
 };
 
+// Blank the value of job-password in the options argument, which the job's
+// options have been parsed from: what the process's command line shows to
+// every local user (/proc/PID/cmdline) no longer holds the PIN.
+void hidePin(char *options)
+{
+  static constexpr std::string_view kName = "job-password=";
+  for (char *at = options; at && (at = std::strstr(at, kName.data())); at += kName.size()) {
+    if (at != options && at[-1] != ' ' && at[-1] != '\t')
+      continue;
+    for (char *c = at + kName.size(); *c && *c != ' ' && *c != '\t'; ++c)
+      *c = 'x';
+  }
+}
+
 // job-password: a PIN of 4 to 8 digits makes the job a locked print with the
 // PIN as its password and the job's user as its user ID, as far as the job
 // doesn't say otherwise itself.
 bool PostScriptData::takeJobPassword(FilterJob &filter)
 {
   JobInfo &job = filter.job();
+  hidePin(filter.argv()[5]);
   const char *pin = option(job, "job-password");
   if (!pin)
     return true;

@@ -57,6 +57,22 @@ TEST(PsFilter, PinsAndSettingsMakeTheBlock)
   }
 }
 
+TEST(PsFilter, TheCommandLineHidesThePin)
+{
+  Command job = filter("copies=1 job-password=4711 x=job-password=1", kJob, fixture("ppd/jobcontrol-colour.ppd"));
+  job.holdInput = true;
+  std::string shown;
+  job.watch = [&shown](const Child &c) {
+    if (!inCall(c.pid, SYS_read, 0))
+      return 0;
+    shown = readFile("/proc/" + std::to_string(c.pid) + "/cmdline");
+    return kReleaseInput;
+  };
+  const Child r = run(job);
+  EXPECT_EQ(shown.substr(shown.find("copies=")), std::string("copies=1 job-password=xxxx x=job-password=1\0", 44));
+  EXPECT_NE(blockOf(r.out).find("/Password (4711)"), std::string::npos);
+}
+
 TEST(PsFilter, PagesCountTheCopiesThePrinterMakes)
 {
   const Child twice = run(filter("", kJob, fixture("ppd/jobcontrol-colour.ppd"), "2"));
