@@ -19,6 +19,7 @@
 #include <arvex/marking.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -56,9 +57,17 @@ const char *option(const JobInfo &job, const char *name)
   return cupsGetOption(name, job.numOptions, job.options);
 }
 
-void setOption(JobInfo &job, const char *name, const char *value)
+// Give the job an option. libcups leaves the options as they were when
+// memory runs out; false then (with the code latched), so that a locked
+// print never goes out as an ordinary one.
+bool setOption(JobInfo &job, const char *name, const char *value)
 {
   job.numOptions = cupsAddOption(name, value, job.numOptions, &job.options);
+  const char *set = option(job, name);
+  if (set && std::strcmp(set, value) == 0)
+    return true;
+  latchError(ARVEX_ERR_MEMORY);
+  return false;
 }
 
 bool needsUserId(int jobType)
@@ -117,6 +126,39 @@ private:
   std::string lineEnd_;
 };
 
+// Whether an option of the options argument is missing from those parsed
+// from it: libcups drops options without a word when memory runs out, and a
+// job that lost its PIN or job type would print unlocked. The argument is
+// read as libcups reads it: names up to "=" or a blank, values up to a
+// blank outside quotes, braces and backslash escapes, "noNAME" for NAME
+// false.
+bool optionLost(const char *arg, const JobInfo &job)
+{
+  for (const char *p = arg; p && *p;) {
+    while (std::isspace(static_cast<unsigned char>(*p)))
+      ++p;
+    const char *name = p;
+    while (*p && *p != '=' && !std::isspace(static_cast<unsigned char>(*p)))
+      ++p;
+    const std::string key(name, p);
+    if (!key.empty() && !option(job, key.c_str()) && !(key.starts_with("no") && option(job, key.c_str() + 2)))
+      return true;
+    char quote = 0;
+    int braces = 0;
+    for (p += *p == '='; *p && (quote || braces || !std::isspace(static_cast<unsigned char>(*p))); ++p) {
+      if (*p == '\\' && p[1])
+        ++p;
+      else if (quote)
+        quote = *p == quote ? 0 : quote;
+      else if (*p == '\'' || *p == '"')
+        quote = *p;
+      else
+        braces += *p == '{' ? 1 : *p == '}' && braces > 0 ? -1 : 0;
+    }
+  }
+  return false;
+}
+
 // Blank the value of job-password in the options argument, which the job's
 // options have been parsed from: what the process's command line shows to
 // every local user (/proc/PID/cmdline) no longer holds the PIN.
@@ -137,6 +179,10 @@ void hidePin(char *options)
 bool PostScriptData::takeJobPassword(FilterJob &filter)
 {
   JobInfo &job = filter.job();
+  if (optionLost(filter.argv()[5], job)) {
+    latchError(ARVEX_ERR_MEMORY);
+    return false;
+  }
   hidePin(filter.argv()[5]);
   const char *pin = option(job, "job-password");
   if (!pin)
@@ -147,12 +193,12 @@ bool PostScriptData::takeJobPassword(FilterJob &filter)
     return false;
   }
   const bool typeChosen = option(job, kJobTypeOption) || option(job, "AXJobType");
-  if (!typeChosen)
-    setOption(job, kJobTypeOption, "Locked Print");
-  if (!option(job, kPasswordOption))
-    setOption(job, kPasswordOption, pin);
+  if (!typeChosen && !setOption(job, kJobTypeOption, "Locked Print"))
+    return false;
+  if (!option(job, kPasswordOption) && !setOption(job, kPasswordOption, pin))
+    return false;
   if (!typeChosen && !option(job, kUserIdOption) && !option(job, "AXUserId") && job.userName && *job.userName)
-    setOption(job, kUserIdOption, job.userName);
+    return setOption(job, kUserIdOption, job.userName);
   return true;
 }
 
@@ -165,9 +211,10 @@ bool PostScriptData::checkIdentity(FilterJob &filter)
   const int type = getJobType(&job);
   if (needsUserId(type) && !option(job, kUserIdOption)) {
     const char *queueId = getPPDUserid(&job);
-    if ((!queueId || !*queueId) && job.userName && *job.userName)
-      setOption(job, kUserIdOption, job.userName);
-    else if (!queueId || !*queueId) {
+    if ((!queueId || !*queueId) && job.userName && *job.userName) {
+      if (!setOption(job, kUserIdOption, job.userName))
+        return false;
+    } else if (!queueId || !*queueId) {
       filter.refuse("Can't print the job: its job type needs a user ID, and neither the job nor the queue gives one.");
       return false;
     }
@@ -254,8 +301,8 @@ bool PostScriptData::prepare(FilterJob &filter)
   cupsMarkOptions(job.ppd, job.numOptions, job.options);
   for (const char *name : kChoiceOptions) {
     const ppd_choice_t *choice = ppdFindMarkedChoice(job.ppd, name);
-    if (choice && !option(job, name))
-      setOption(job, name, choice->choice);
+    if (choice && !option(job, name) && !setOption(job, name, choice->choice))
+      return false;
   }
   if (!takeJobPassword(filter) || !checkIdentity(filter) || !checkValues(filter))
     return false;

@@ -1,19 +1,19 @@
 #!/usr/bin/env python3
-"""Fail the Nth allocation of the filter and the preview, N over every
+"""Fail the Nth allocation of the filters and the preview, N over every
 allocation of a scenario (sampled evenly past the first 100), and sort each
 run by its outcome. Every run must end with exit status 0 or 1; a crash, or
 a leak (looked for at every tenth point), is allowed only inside a library:
 the first frame past the allocator is not one of our sources.
 
-    alloc_failures.py FILTER PREVIEW SOURCE_DIR [--points N]
+    alloc_failures.py PDF_FILTER PS_FILTER PREVIEW SOURCE_DIR [--points N]
 """
 import collections, os, re, subprocess, sys
 from concurrent.futures import ThreadPoolExecutor
 
-filt, preview, src = sys.argv[1:4]
+filt, ps_filt, preview, src = sys.argv[1:5]
 points = int(sys.argv[sys.argv.index("--points") + 1]) if "--points" in sys.argv else 160
 ppd = lambda name: os.path.join(src, "fixtures/ppd", name)
-pdf = os.path.join(src, "fixtures/sample.pdf")
+pdf, ps = os.path.join(src, "fixtures/sample.pdf"), os.path.join(src, "fixtures/ps/three-pages.ps")
 UA, JOB = "com.arvex.printsettings.UserAuth.", "com.arvex.printsettings."
 SCENARIOS = {
     "filter, PJL options": (filt, ppd("pjl-options.ppd"), ["Collate=True", "AXStaple=TopLeft"]),
@@ -31,6 +31,8 @@ SCENARIOS = {
     "preview, marking text": (preview, ppd("marking-settings.ppd"), [
         JOB + "CCPCopyControlType='Prevention Copy Pattern'", JOB + "CCPTextType='Login User Name + PrintJob Name'",
         JOB + "CCPJobName=\\\\150\\\\151"]),
+    "PostScript filter, locked job with Copy Guard": (ps_filt, ppd("jobcontrol-colour.ppd"), [
+        "job-password=1357", JOB + "CCPCopyControlType='Copy Guard'", JOB + "CCPFont=Courier"]),
 }
 
 
@@ -39,8 +41,8 @@ def run(program, ppd_file, options, n, leaks=False):
     r, w = os.pipe()
     env = dict(os.environ, ARVEX_FAIL_ALLOC=str(n), ARVEX_FAIL_ALLOC_FD=str(w), PPD=ppd_file,
                LANG="ja_JP.UTF-8", ASAN_OPTIONS="detect_leaks=%d" % leaks)
-    p = subprocess.run([program, "7", "carol", "Budget", "2", " ".join(options), pdf], env=env, capture_output=True,
-                       text=True, errors="replace", pass_fds=(w,), timeout=60)
+    p = subprocess.run([program, "7", "carol", "Budget", "2", " ".join(options), ps if program == ps_filt else pdf],
+                       env=env, capture_output=True, text=True, errors="replace", pass_fds=(w,), timeout=60)
     os.close(w)
     with os.fdopen(r) as shim:
         return p, shim.read()
@@ -57,6 +59,8 @@ def ours(report):
 
 
 def outcome(p, shim):
+    if p.returncode == 0 and p.args[0] == ps_filt and "/Password (1357)" not in p.stdout:
+        return "printed unlocked"  # a locked job must fail rather than lose its lock
     if "none failed" in shim:
         return "clean"
     if "terminate called" in p.stderr:
