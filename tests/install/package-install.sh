@@ -99,6 +99,7 @@ root_phase() {
   ! grep -E 'FAIL|WARN' <<<"$out" || fail "cupstestppd warns about the installed PPDs"
 
   models=$(lpinfo -m)
+  grep arvex <<<"$models" || true  # for the log
   socat -u TCP-LISTEN:9100,bind=127.0.0.1,reuseaddr,fork OPEN:/tmp/sink.prn,creat,append &
   PIDS+=($!)
   for entry in "${MODELS[@]}"; do
