@@ -14,9 +14,7 @@
 // places: postscript/dsc_insert.h).
 
 #include <arvex/error.h>
-#include <arvex/jobcontrol.h>
 #include <arvex/jobinfo.h>
-#include <arvex/marking.h>
 
 #include <algorithm>
 #include <cctype>
@@ -28,51 +26,19 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
-#include <vector>
 
-#include "block_values.h"
 #include "dsc_insert.h"
 #include "filter_job.h"
+#include "job_texts.h"
 
 namespace {
 
 using arvex::filter::FilterJob;
 namespace ps = arvex::ps;
 
-constexpr char kUserIdOption[] = "com.arvex.printsettings.11AUserID";
-constexpr char kPasswordOption[] = "com.arvex.printsettings.11APassword";
-constexpr char kJobTypeOption[] = "com.arvex.printsettings.11AJobType";
-// Room for the comment lines and for the block; a block that fills it was
-// cut, and the job fails rather than send it.
-constexpr size_t kTextSize = 64 * 1024;
-
-// Options the block reads from the job alone (a PPD command for the job's
-// choice, else for "Default"): the queue's default choice is given to it as
-// a job option when the job has none.
-constexpr const char *kChoiceOptions[] = {"OutputBin", "AXBannerPageInputSlot", "AXBannerPageMediaType",
-                                          "AXBannerPagePrint"};
-
 const char *option(const JobInfo &job, const char *name)
 {
   return cupsGetOption(name, job.numOptions, job.options);
-}
-
-// Give the job an option. libcups leaves the options as they were when
-// memory runs out; false then (with the code latched), so that a locked
-// print never goes out as an ordinary one.
-bool setOption(JobInfo &job, const char *name, const char *value)
-{
-  job.numOptions = cupsAddOption(name, value, job.numOptions, &job.options);
-  const char *set = option(job, name);
-  if (set && std::strcmp(set, value) == 0)
-    return true;
-  latchError(ARVEX_ERR_MEMORY);
-  return false;
-}
-
-bool needsUserId(int jobType)
-{
-  return jobType != ARVEX_JOB_NORMAL && jobType != ARVEX_JOB_DOCUMENT_SERVER;
 }
 
 class InputSource : public ps::ByteSource {
@@ -114,16 +80,9 @@ public:
   bool copy(FilterJob &job) override;
 
 private:
-  bool takeJobPassword(FilterJob &job);
-  bool checkIdentity(FilterJob &job);
-  bool checkValues(FilterJob &job);
-  bool buildTexts(FilterJob &job);
-
   std::unique_ptr<InputSource> input_;
   std::unique_ptr<ps::DscInserter> inserter_;
-  std::string comments_;
-  std::string block_;
-  std::string lineEnd_;
+  ps::JobTexts texts_;
 };
 
 // Whether an option of the options argument is missing from those parsed
@@ -173,10 +132,17 @@ void hidePin(char *options)
   }
 }
 
-// job-password: a PIN of 4 to 8 digits makes the job a locked print with the
-// PIN as its password and the job's user as its user ID, as far as the job
-// doesn't say otherwise itself.
-bool PostScriptData::takeJobPassword(FilterJob &filter)
+// A refusal of the shared rules as the filter's failure.
+bool refused(FilterJob &filter, const ps::Refusal &refusal)
+{
+  if (refusal.memory)
+    latchError(ARVEX_ERR_MEMORY);
+  else
+    filter.refuse(refusal.why);
+  return false;
+}
+
+bool PostScriptData::prepare(FilterJob &filter)
 {
   JobInfo &job = filter.job();
   if (optionLost(filter.argv()[5], job)) {
@@ -184,128 +150,8 @@ bool PostScriptData::takeJobPassword(FilterJob &filter)
     return false;
   }
   hidePin(filter.argv()[5]);
-  const char *pin = option(job, "job-password");
-  if (!pin)
-    return true;
-  const char *encryption = option(job, "job-password-encryption");
-  if (const char *problem = ps::pinProblem(pin, encryption ? encryption : "")) {
-    filter.refuse(std::string("Can't print the job locked: ") + problem + ".");
-    return false;
-  }
-  const bool typeChosen = option(job, kJobTypeOption) || option(job, "AXJobType");
-  if (!typeChosen && !setOption(job, kJobTypeOption, "Locked Print"))
-    return false;
-  if (!option(job, kPasswordOption) && !setOption(job, kPasswordOption, pin))
-    return false;
-  if (!typeChosen && !option(job, kUserIdOption) && !option(job, "AXUserId") && job.userName && *job.userName)
-    return setOption(job, kUserIdOption, job.userName);
-  return true;
-}
-
-// A job type that holds the job at the printer needs a user ID to find it
-// by (the job's user when neither the job nor the queue gives one), and a
-// locked print a password the printer takes.
-bool PostScriptData::checkIdentity(FilterJob &filter)
-{
-  JobInfo &job = filter.job();
-  const int type = getJobType(&job);
-  if (needsUserId(type) && !option(job, kUserIdOption)) {
-    const char *queueId = getPPDUserid(&job);
-    if ((!queueId || !*queueId) && job.userName && *job.userName) {
-      if (!setOption(job, kUserIdOption, job.userName))
-        return false;
-    } else if (!queueId || !*queueId) {
-      filter.refuse("Can't print the job: its job type needs a user ID, and neither the job nor the queue gives one.");
-      return false;
-    }
-  }
-  if (type == ARVEX_JOB_LOCKED) {
-    const char *password = option(job, kPasswordOption);
-    if (!password)
-      password = getPPDPassword(&job);
-    if (ps::pinProblem(password, "")) {
-      filter.refuse("Can't print the job locked: it needs a password of 4 to 8 digits (the job's PIN, or AXPassword).");
-      return false;
-    }
-  }
-  return true;
-}
-
-bool PostScriptData::checkValues(FilterJob &filter)
-{
-  const JobInfo &job = filter.job();
-  if (const char *problem = ps::userNameProblem(job.userName ? job.userName : "")) {
-    filter.refuse(std::string("Can't print the job: the user name ") + problem + ".");
-    return false;
-  }
-  for (int i = 0; i < job.numOptions; ++i) {
-    if (const char *problem = ps::blockValueProblem(job.options[i].name, job.options[i].value)) {
-      filter.refuse(std::string("Can't print the job: the value of ") + job.options[i].name + " " + problem + ".");
-      return false;
-    }
-  }
-  return true;
-}
-
-bool PostScriptData::buildTexts(FilterJob &filter)
-{
-  JobInfo &job = filter.job();
-  const std::string_view sample = inserter_->sample();
-  const int length = static_cast<int>(sample.size());
-  std::vector<char> storage(kTextSize, '\0');
-  InsertBuffer out = {storage.data(), storage.size(), storage.data()};
-
-  if (getInsertComment(&job, &out, sample.data(), length) != 0) {
-    filter.refuse("Can't print the job: personal authentication is on, but no login user ID is set "
-                  "(com.arvex.printsettings.PersonalAuthentication.UserID or the queue's AXPAUserCode).");
-    return false;
-  }
-  if (getInsertCommentOfTargetDevice(&job, &out, sample.data(), length) != 0) {
-    filter.refuse("Can't print the job: the queue's PPD names no Product or PSVersion for the printer.");
-    return false;
-  }
-  comments_.assign(storage.data());
-
-  std::fill(storage.begin(), storage.end(), '\0');
-  out.cursor = storage.data();
-  if (getInsertString(&job, &out, sample.data(), length) != 0) {
-    filter.refuse(getCopyControlType(&job) != 0
-                      ? "Can't print the job: copy control needs a font (the queue's AXFont or "
-                        "com.arvex.printsettings.CCPFont)."
-                      : "Can't print the job: its job-control settings can't be built.");
-    return false;
-  }
-  block_.assign(storage.data());
-  if (comments_.size() >= kTextSize - 1 || block_.size() >= kTextSize - 1) {
-    filter.refuse("Can't print the job: its job-control settings are too long.");
-    return false;
-  }
-
-  LinefeedCode lf = {};
-  InsertBuffer lfBuffer = {lf, sizeof(lf), lf};
-  getLinefeedCode(sample.data(), &lfBuffer, length);
-  lineEnd_.assign(lf);
-  return true;
-}
-
-bool PostScriptData::prepare(FilterJob &filter)
-{
-  JobInfo &job = filter.job();
-  if (!job.ppd) {
-    filter.refuse("Can't print the job: the queue's PPD can't be read, and a PostScript job takes its job type "
-                  "and settings from it.");
-    return false;
-  }
-  // The queue's defaults count even for a job without options.
-  ppdMarkDefaults(job.ppd);
-  cupsMarkOptions(job.ppd, job.numOptions, job.options);
-  for (const char *name : kChoiceOptions) {
-    const ppd_choice_t *choice = ppdFindMarkedChoice(job.ppd, name);
-    if (choice && !option(job, name) && !setOption(job, name, choice->choice))
-      return false;
-  }
-  if (!takeJobPassword(filter) || !checkIdentity(filter) || !checkValues(filter))
-    return false;
+  if (const ps::Refusal refusal = ps::readyJob(job))
+    return refused(filter, refusal);
 
   input_ = std::make_unique<InputSource>(filter);
   inserter_ = std::make_unique<ps::DscInserter>(*input_);
@@ -323,9 +169,8 @@ bool PostScriptData::prepare(FilterJob &filter)
                   ", not PostScript; nothing was sent to the printer.");
     return false;
   }
-  if (!buildTexts(filter))
-    return false;
-  err_no = 0;  // the absent options the library looked up are no failure
+  if (const ps::Refusal refusal = ps::buildTexts(job, inserter_->sample(), texts_))
+    return refused(filter, refusal);
   return true;
 }
 
@@ -337,7 +182,7 @@ bool PostScriptData::copy(FilterJob &filter)
   const int copies = job.ppd->manual_copies ? 1 : std::max(1, std::atoi(filter.argv()[4]));
   int page = 0;
   OutputSink out(filter);
-  const ps::Insertions texts = {comments_, block_, lineEnd_};
+  const ps::Insertions texts = {texts_.comments, texts_.block, texts_.lineEnd};
   switch (inserter_->copy(out, texts, [&] { std::fprintf(stderr, "PAGE: %d %d\n", ++page, copies); })) {
   case ps::CopyResult::Done:
     return true;
