@@ -4,11 +4,14 @@
 
 #include "printer_app.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +28,9 @@ namespace {
 constexpr char kRootSpool[] = "/var/spool/arvex-printer-app";
 constexpr char kRootState[] = "/var/lib/arvex-printer-app/arvex-printer-app.state";
 
-std::string statePath;  // set once, before the server's threads start
+std::string statePath;    // set once, before the server's threads start
+std::string programName;  // the base name of argv[0], which names the local socket
+bool debugShowsSecrets = false;  // -o debug-logs-secrets=yes
 
 const char *option(int count, cups_option_t *options, const char *name, const char *fallback = nullptr)
 {
@@ -61,6 +66,54 @@ pappl_loglevel_t logLevel(const char *name)
   return PAPPL_LOGLEVEL_UNSPEC;
 }
 
+// The local domain socket of the server, as PAPPL names it.
+std::string socketPath()
+{
+  if (getuid() == 0)
+    return "/run/" + programName + ".sock";
+  const char *tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + programName + std::to_string(getuid()) + ".sock";
+}
+
+// The local socket, which libcups creates for everyone (mode 0777) and
+// whose clients PAPPL treats as administrators, for root and the
+// administrators' group only (the server's user only, for a server not run
+// as root). PAPPL makes it after the system, so the first tick does this.
+void restrictSocket(pappl_system_t *system)
+{
+  char group[256] = "";
+  papplSystemGetAdminGroup(system, group, sizeof(group));
+  struct group entry {}, *found = nullptr;
+  char buffer[16384];
+  if (getuid() == 0 && *group)
+    getgrnam_r(group, &entry, buffer, sizeof(buffer), &found);
+  const std::string path = socketPath();
+  if (found && chown(path.c_str(), 0, found->gr_gid) != 0)
+    papplLog(system, PAPPL_LOGLEVEL_ERROR, "Can't give %s to the group %s: %s", path.c_str(), group,
+             std::strerror(errno));
+  if (chmod(path.c_str(), found ? 0770 : 0700) != 0)
+    papplLog(system, PAPPL_LOGLEVEL_ERROR, "Can't restrict %s: %s", path.c_str(), std::strerror(errno));
+}
+
+// The server's tick, every second: the local socket restricted (once),
+// debug logging off unless asked for with its secrets, the secrets of ended
+// jobs forgotten.
+bool tick(pappl_system_t *system, void * /*data*/)
+{
+  static bool restricted = false;
+  if (!restricted) {
+    restrictSocket(system);
+    restricted = true;
+  }
+  if (papplSystemGetLogLevel(system) == PAPPL_LOGLEVEL_DEBUG && !debugShowsSecrets) {
+    papplSystemSetLogLevel(system, PAPPL_LOGLEVEL_INFO);
+    papplLog(system, PAPPL_LOGLEVEL_WARN, "Debug logging writes every request's values, PINs and passwords among "
+                                          "them; it takes -o debug-logs-secrets=yes. Logging at info.");
+  }
+  forgetStaleSecrets(system);
+  return true;
+}
+
 std::string userStateDirectory()
 {
   if (const char *xdg = std::getenv("XDG_STATE_HOME"))
@@ -79,6 +132,14 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   makeParents(spool + "/");
   makeParents(statePath);
   setAuthService(option(count, options, "auth-service"));
+  const pappl_loglevel_t level = logLevel(option(count, options, "log-level"));
+  debugShowsSecrets = std::strcmp(option(count, options, "debug-logs-secrets", "no"), "yes") == 0;
+  if (level == PAPPL_LOGLEVEL_DEBUG && !debugShowsSecrets) {
+    std::fputs("arvex-printer-app: log-level=debug writes every request's values, PINs and passwords among them, "
+               "to the log; add -o debug-logs-secrets=yes to run so.\n",
+               stderr);
+    return nullptr;
+  }
 
   // The web pages' security and TLS settings are the administrator's; TLS
   // alone only when asked.
@@ -88,7 +149,7 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
       PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
           PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_WEB_TLS,
       option(count, options, "system-name", "Arvex Printer Application"), std::atoi(portText), "_print,_universal",
-      spool.c_str(), option(count, options, "log-file", "syslog"), logLevel(option(count, options, "log-level")),
+      spool.c_str(), option(count, options, "log-file", "syslog"), level,
       option(count, options, "auth-service"), std::strcmp(tlsOnly, "yes") == 0 || std::strcmp(tlsOnly, "true") == 0);
   if (!system)
     return nullptr;
@@ -104,6 +165,7 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   papplSystemSetFooterHTML(system, "Arvex Printer Application " ARVEX_APP_VERSION);
   startSnmp();
   papplSystemAddTimerCallback(system, 0, 1, pollSupplies, nullptr);
+  papplSystemAddTimerCallback(system, 0, 1, tick, nullptr);
   papplSystemLoadState(system, statePath.c_str());
   loadSecrets(statePath + ".secrets");
   papplSystemSetSaveCallback(system, saveState, nullptr);
@@ -138,6 +200,8 @@ int main(int argc, char *argv[])
   const std::string software = "CUPS/" + std::to_string(CUPS_VERSION_MAJOR) + "." + std::to_string(CUPS_VERSION_MINOR);
   setenv("SOFTWARE", software.c_str(), 1);
   umask(077);
+  const char *slash = std::strrchr(argv[0], '/');
+  programName = slash ? slash + 1 : argv[0];
   return papplMainloop(argc, argv, ARVEX_APP_VERSION, nullptr, kNumDrivers, kDrivers, autoAddCallback, driverCallback,
                        nullptr, nullptr, createSystem, nullptr, nullptr);
 }

@@ -1,10 +1,12 @@
 // One driver per model: the IPP capabilities and defaults that the model's
-// PPD expresses, the user-authentication settings as vendor attributes, and
-// the printer's identify and test-page callbacks.
+// PPD expresses, the user-authentication and job-control settings as vendor
+// attributes, and the printer's identify and test-page callbacks.
 
 #include "printer_app.h"
 
 #include <arvex/frame.h>
+
+#include "job_control.h"
 
 #include <algorithm>
 #include <cctype>
@@ -166,6 +168,7 @@ bool driverCallback(pappl_system_t *system, const char *driverName, const char *
     papplLog(system, PAPPL_LOGLEVEL_ERROR, "Driver %s: %s.", driverName, error.c_str());
     return false;
   }
+  model->psPpdPath = ppdDirectory() + "/" + driverName + "-ps.ppd";
   data->delete_cb = deleteModel;
   data->identify_cb = identify;
   data->identify_supported = data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
@@ -189,6 +192,7 @@ bool driverCallback(pappl_system_t *system, const char *driverName, const char *
   ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
   if (model->userAuth)
     describeUserAuth(*model, data, *attrs);
+  describeJobControl(*model, data, *attrs);
   data->extension = model.release();  // media and bin names point into it
   return true;
 }

@@ -1,4 +1,4 @@
-// The PJL around a job's PDF, from the filter's writers.
+// The PJL around a job's data, from the filters' writers.
 
 #include "job_head.h"
 
@@ -19,10 +19,6 @@ namespace arvex::app {
 namespace {
 
 constexpr size_t kInsertBufferSize = 4096;  // the filter's insertion buffer
-
-struct JobInfoDeleter {
-  void operator()(JobInfo *job) const { DisposeJobInfo(job); }
-};
 
 // A stream into memory that yields its bytes once closed.
 class MemoryStream {
@@ -53,17 +49,38 @@ private:
   FILE *file_;
 };
 
+// The filter's arguments of a request, pointing into it.
+class FilterArguments {
+public:
+  explicit FilterArguments(const JobRequest &r)
+      : argv_{const_cast<char *>("arvex-printer-app"), const_cast<char *>(r.jobId.c_str()),
+              const_cast<char *>(r.user.c_str()),      const_cast<char *>(r.title.c_str()),
+              const_cast<char *>(r.copies.c_str()),    const_cast<char *>(r.options.c_str()),
+              nullptr}
+  {
+  }
+  char **get() { return argv_; }
+
+private:
+  char *argv_[7];
+};
+
 }  // namespace
 
-bool buildJobHead(const JobRequest &request, std::string &head, std::string &error)
+JobRecord openJobRecord(const JobRequest &request)
 {
   err_no = 0;  // this thread's latch: one job at a time on it
-  char *argv[] = {const_cast<char *>("arvex-printer-app"), const_cast<char *>(request.jobId.c_str()),
-                  const_cast<char *>(request.user.c_str()), const_cast<char *>(request.title.c_str()),
-                  const_cast<char *>(request.copies.c_str()), const_cast<char *>(request.options.c_str()),
-                  nullptr};
-  std::unique_ptr<JobInfo, JobInfoDeleter> job(CreateJobInfoWithPPD(6, argv, request.ppdPath.c_str()));
-  if (!job || !job->ppd) {
+  FilterArguments argv(request);
+  JobRecord job(CreateJobInfoWithPPD(6, argv.get(), request.ppdPath.c_str()));
+  if (job && !job->ppd)
+    job.reset();
+  return job;
+}
+
+bool buildJobHead(const JobRequest &request, std::string &head, std::string &error, const char *language)
+{
+  JobRecord job = openJobRecord(request);
+  if (!job) {
     error = "Can't read the printer's PPD " + request.ppdPath;
     return false;
   }
@@ -77,8 +94,9 @@ bool buildJobHead(const JobRequest &request, std::string &head, std::string &err
     return false;
   }
   getInsertStringForStartPJL(job.get(), out.file());
-  const bool written = runPjlOptionPass(job.get(), out.file(), &insertion, argv, false) == 0;
-  getInsertStringForPostscriptPJL(job.get(), out.file());
+  FilterArguments argv(request);
+  const bool written = runPjlOptionPass(job.get(), out.file(), &insertion, argv.get(), false) == 0;
+  writeEnterLanguage(out.file(), language);
   if (!written || !out.take(head)) {
     error = "Can't write the job header";
     return false;

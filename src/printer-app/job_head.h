@@ -1,9 +1,12 @@
-// The PJL that goes before and after a job's PDF, written by the filter's own
+// The PJL that goes before and after a job's data, written by the filters' own
 // writers. Every call works on its own job record, so printers may build
 // their heads on as many threads at once as they like.
 #ifndef ARVEX_APP_JOB_HEAD_H
 #define ARVEX_APP_JOB_HEAD_H
 
+#include <arvex/jobinfo.h>
+
+#include <memory>
 #include <string>
 
 namespace arvex::app {
@@ -15,11 +18,21 @@ struct JobRequest {
   std::string options;  // "Key=Value ..." in CUPS option syntax
 };
 
+struct JobInfoDeleter {
+  void operator()(JobInfo *job) const { DisposeJobInfo(job); }
+};
+using JobRecord = std::unique_ptr<JobInfo, JobInfoDeleter>;
+
+// The job record of a request, as the filters build theirs from their
+// arguments and the PPD; it points into request, which must outlive it.
+// Null when the PPD can't be read.
+JobRecord openJobRecord(const JobRequest &request);
+
 // The job header, the PJL settings of the PPD marked with its defaults and
-// the options, the authentication block and the switch to PDF: the bytes
-// the filter writes before the PDF. false, with the reason in error, when
-// the PPD can't be read or the writers fail.
-bool buildJobHead(const JobRequest &request, std::string &head, std::string &error);
+// the options, the authentication block and the switch to language ("PDF",
+// "POSTSCRIPT"): the bytes the filters write before the data. false, with
+// the reason in error, when the PPD can't be read or the writers fail.
+bool buildJobHead(const JobRequest &request, std::string &head, std::string &error, const char *language = "PDF");
 
 // The bytes the filter writes after the PDF.
 std::string jobTrailer();

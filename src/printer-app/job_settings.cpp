@@ -13,50 +13,30 @@ namespace {
 
 const int kCharsetCodes[] = {2, 1, 9, 13, 33};  // of kCharsets, in order
 
-struct IppDeleter {
-  void operator()(ipp_t *ipp) const { ippDelete(ipp); }
-};
-
-// The job's values of the user-authentication settings: the job's own
-// attribute, else the printer's NAME-default (PAPPL 1.3.1 looks for the
-// default among the job's attributes and so never finds it).
-class VendorValues {
-public:
-  explicit VendorValues(pappl_job_t *job) : job_(job), defaults_(papplPrinterGetDriverAttributes(papplJobGetPrinter(job))) {}
-
-  ipp_attribute_t *find(const char *name) const
-  {
-    if (ipp_attribute_t *attr = papplJobGetAttribute(job_, name))
-      return attr;
-    return ippFindAttribute(defaults_.get(), (std::string(name) + "-default").c_str(), IPP_TAG_ZERO);
-  }
-
-  // The value as the PPD marking wants it; false with the job's message
-  // set when it can't be used.
-  bool get(const VendorAttribute &spec, std::string &value) const
-  {
-    if (isSecret(spec.name) && !papplJobGetAttribute(job_, spec.name)) {
-      value = secretOf(papplJobGetPrinter(job_), spec.name);
-      return true;
-    }
-    ipp_attribute_t *attr = find(spec.name);
-    if (!attr)
-      return true;
-    if (const char *problem = vendorProblem(attr, spec.type)) {
-      papplJobSetMessage(job_, "%s %s.", spec.name, problem);
-      return false;
-    }
-    if (ippGetValueTag(attr) == IPP_TAG_BOOLEAN)
-      value = ippGetBoolean(attr, 0) ? "True" : "False";
-    else
-      value = ippGetString(attr, 0, nullptr);
+// The job's value of a user-authentication setting as the PPD marking wants
+// it; false with the job's message set when it can't be used. A secret is
+// the job's own (from the store), else the printer's default.
+bool authValue(pappl_job_t *job, const JobValues &values, const SecretValues &secrets, const VendorAttribute &spec,
+               std::string &value)
+{
+  if (isSecret(spec.name)) {
+    const std::string *secret = secrets.find(spec.name);
+    value = secret ? *secret : secretOf(papplJobGetPrinter(job), spec.name);
     return true;
   }
-
-private:
-  pappl_job_t *job_;
-  std::unique_ptr<ipp_t, IppDeleter> defaults_;
-};
+  ipp_attribute_t *attr = values.find(spec.name);
+  if (!attr)
+    return true;
+  if (const char *problem = vendorProblem(attr, spec.type)) {
+    papplJobSetMessage(job, "%s %s.", spec.name, problem);
+    return false;
+  }
+  if (ippGetValueTag(attr) == IPP_TAG_BOOLEAN)
+    value = ippGetBoolean(attr, 0) ? "True" : "False";
+  else
+    value = ippGetString(attr, 0, nullptr);
+  return true;
+}
 
 void addOption(std::string &options, const char *name, const std::string &value)
 {
@@ -72,12 +52,12 @@ std::string customText(const std::string &text)
 }
 
 // The user-authentication settings as PPD options and the charset option.
-bool addUserAuth(pappl_job_t *job, std::string &options)
+bool addUserAuth(pappl_job_t *job, const SecretValues &secrets, std::string &options)
 {
-  const VendorValues values(job);
+  const JobValues values(job);
   std::vector<std::string> v(kNumVendorAttributes);
   for (int i = 0; i < kNumVendorAttributes; ++i)
-    if (!values.get(kVendorAttributes[i], v[i]))
+    if (!authValue(job, values, secrets, kVendorAttributes[i], v[i]))
       return false;
   // In the order of kVendorAttributes.
   if (!v[0].empty())
@@ -149,7 +129,29 @@ const Model &modelOf(pappl_job_t *job)
   return *static_cast<const Model *>(data.extension);
 }
 
-bool jobRequest(pappl_job_t *job, pappl_pr_options_t *options, const Model &model, bool raster, JobRequest &request)
+JobValues::JobValues(pappl_job_t *job) : job_(job), defaults_(papplPrinterGetDriverAttributes(papplJobGetPrinter(job)))
+{
+}
+
+JobValues::~JobValues()
+{
+  ippDelete(defaults_);
+}
+
+ipp_attribute_t *JobValues::find(const char *name) const
+{
+  if (ipp_attribute_t *attr = papplJobGetAttribute(job_, name))
+    return attr;
+  return ippFindAttribute(defaults_, (std::string(name) + "-default").c_str(), IPP_TAG_ZERO);
+}
+
+bool JobValues::own(const char *name) const
+{
+  return papplJobGetAttribute(job_, name) != nullptr;
+}
+
+bool jobRequest(pappl_job_t *job, pappl_pr_options_t *options, const Model &model, bool raster,
+                const SecretValues &secrets, JobRequest &request)
 {
   request.ppdPath = model.ppdPath;
   request.jobId = std::to_string(papplJobGetID(job));
@@ -183,7 +185,7 @@ bool jobRequest(pappl_job_t *job, pappl_pr_options_t *options, const Model &mode
     colorModel = ppdChoiceFor(model.colorModes, "monochrome");
   if (colorModel)
     addOption(opts, "ColorModel", *colorModel);
-  return !model.userAuth || addUserAuth(job, opts);
+  return !model.userAuth || addUserAuth(job, secrets, opts);
 }
 
 }  // namespace arvex::app

@@ -25,6 +25,7 @@ class SupplyWatch;
 
 struct Model {
   std::string ppdPath;
+  std::string psPpdPath;     // the model's PostScript PPD, for the job-control block
   std::string makeAndModel;  // *ModelName
   bool color = false;        // *ColorDevice
   bool userAuth = false;     // AXUserAuthenticationSupport "true"

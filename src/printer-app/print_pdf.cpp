@@ -1,5 +1,7 @@
-// PDF jobs: the PJL head, the PDF bytes unchanged and the trailer, as the
-// filter writes them, to the printer.
+// PDF jobs, and the PDF a raster job became: the PJL head, the PDF bytes
+// unchanged and the trailer, as the filter writes them, to the printer; or,
+// when the job's settings need the job-control library, PostScript with the
+// block put in (print_postscript.cpp).
 
 #include "printer_app.h"
 
@@ -8,6 +10,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "job_control.h"
 
 namespace arvex::app {
 
@@ -24,18 +28,6 @@ bool looksLikePdf(int fd)
   return got > 0 && memmem(start, static_cast<size_t>(got), "%PDF-", 5) != nullptr;
 }
 
-// Write to the device; PAPPL keeps small writes in its buffer, so failures
-// may show only at a later write.
-bool deviceWrite(pappl_job_t *job, pappl_device_t *device, const void *bytes, size_t size, size_t &sent)
-{
-  if (size == 0 || papplDeviceWrite(device, bytes, size) >= 0) {
-    sent += size;
-    return true;
-  }
-  papplJobSetMessage(job, "The printer connection failed: %s.", std::strerror(errno));
-  return false;
-}
-
 struct FileDescriptor {
   explicit FileDescriptor(int descriptor) : fd(descriptor) {}
   FileDescriptor(const FileDescriptor &) = delete;
@@ -50,17 +42,52 @@ struct FileDescriptor {
 
 }  // namespace
 
-// A cancelled job stops at the next block and still gets the trailer: its
-// UEL makes the printer leave the PDF interpreter at once, for a USB printer
-// too (which has no end of connection to tell it the data stopped), and its
-// EOJ closes the PJL job the header opened, so the printer's job log and
-// status don't wait on a job that will never end.
+DeviceStream::DeviceStream(pappl_job_t *job, pappl_device_t *device) : job_(job), device_(device)
+{
+  papplDeviceGetMetrics(device, &before_);
+}
+
+// PAPPL keeps small writes in its buffer, so failures may show only at a
+// later write.
+bool DeviceStream::write(const void *bytes, size_t size)
+{
+  if (size == 0 || papplDeviceWrite(device_, bytes, size) >= 0) {
+    sent_ += size;
+    return true;
+  }
+  papplJobSetMessage(job_, "The printer connection failed: %s.", std::strerror(errno));
+  return false;
+}
+
+// A cancelled job still gets the trailer: its UEL makes the printer leave
+// the interpreter at once, for a USB printer too (which has no end of
+// connection to tell it the data stopped), and its EOJ closes the PJL job
+// the header opened, so the printer's job log and status don't wait on a
+// job that will never end.
+bool DeviceStream::finish()
+{
+  const std::string trailer = jobTrailer();
+  if (!write(trailer.data(), trailer.size()))
+    return false;
+  // The flush reports nothing: the device's byte count tells whether
+  // everything went out.
+  papplDeviceFlush(device_);
+  pappl_devmetrics_t after = {};
+  papplDeviceGetMetrics(device_, &after);
+  if (after.write_bytes - before_.write_bytes != sent_) {
+    papplJobSetMessage(job_, "The printer connection failed before the end of the job.");
+    return false;
+  }
+  if (papplJobIsCanceled(job_))
+    papplJobSetMessage(job_, "Cancelled; the printer got the end of the job.");
+  return true;
+}
+
+// A cancelled job stops at the next block.
 bool sendJob(pappl_job_t *job, pappl_device_t *device, const std::string &head, int fd)
 {
-  pappl_devmetrics_t before = {}, after = {};
-  papplDeviceGetMetrics(device, &before);
-  size_t sent = 0;
-  if (!deviceWrite(job, device, head.data(), head.size(), sent))
+  DeviceStream out(job, device);
+  if (!out.write(head.data(), head.size()))
     return false;
   const auto buffer = std::make_unique<char[]>(kCopyBlock);
   ssize_t got;
@@ -71,30 +98,35 @@ bool sendJob(pappl_job_t *job, pappl_device_t *device, const std::string &head, 
       papplJobSetMessage(job, "Can't read the job's document: %s.", std::strerror(errno));
       return false;
     }
-    if (!deviceWrite(job, device, buffer.get(), static_cast<size_t>(got), sent))
+    if (!out.write(buffer.get(), static_cast<size_t>(got)))
       return false;
   }
-  const std::string trailer = jobTrailer();
-  if (!deviceWrite(job, device, trailer.data(), trailer.size(), sent))
+  return out.finish();
+}
+
+bool printDocument(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, int fd, bool raster,
+                   const SecretValues &secrets)
+{
+  const Model &model = modelOf(job);
+  JobRequest request;
+  std::string control, head, error;
+  bool needsControl = false;
+  if (!jobRequest(job, options, model, raster, secrets, request) ||
+      !jobControlOptions(job, model, secrets, control, needsControl))
     return false;
-  // The flush reports nothing: the device's byte count tells whether
-  // everything went out.
-  papplDeviceFlush(device);
-  papplDeviceGetMetrics(device, &after);
-  if (after.write_bytes - before.write_bytes != sent) {
-    papplJobSetMessage(job, "The printer connection failed before the end of the job.");
+  if (needsControl)
+    return sendPostScriptJob(job, options, device, request, control, fd);
+  if (!buildJobHead(request, head, error)) {
+    papplJobSetMessage(job, "%s.", error.c_str());
     return false;
   }
-  if (papplJobIsCanceled(job))
-    papplJobSetMessage(job, "Cancelled; the printer got the end of the job.");
-  return true;
+  return sendJob(job, device, head, fd);
 }
 
 bool printPdf(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
-  JobRequest request;
-  std::string head, error;
-  if (!jobRequest(job, options, modelOf(job), false, request))
+  SecretValues secrets;
+  if (!takeJobSecrets(job, secrets))
     return false;
   const FileDescriptor file(open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC));
   if (file.fd < 0) {
@@ -105,11 +137,7 @@ bool printPdf(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *dev
     papplJobSetMessage(job, "The document is not a PDF file (no %%PDF- header in its first kilobyte).");
     return false;
   }
-  if (!buildJobHead(request, head, error)) {
-    papplJobSetMessage(job, "%s.", error.c_str());
-    return false;
-  }
-  return sendJob(job, device, head, file.fd);
+  return printDocument(job, options, device, file.fd, false, secrets);
 }
 
 }  // namespace arvex::app

@@ -6,6 +6,8 @@
 
 #include "printer_app.h"
 
+#include "job_control.h"
+
 #include <cairo-pdf.h>
 #include <cairo.h>
 
@@ -29,7 +31,7 @@ struct FileCloser {
 
 // What a raster job builds up between its callbacks.
 struct RasterJob {
-  std::string head;
+  SecretValues secrets;
   std::unique_ptr<FILE, FileCloser> pdf{std::tmpfile()};
   Surface document;  // the PDF, written to pdf
   Surface page;      // the current page's image, 0x00RRGGBB pixels
@@ -81,17 +83,17 @@ bool supportedPixels(const cups_page_header2_t &h)
 
 }  // namespace
 
+// The job's settings are checked before its pages are rendered.
 bool rasterStartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /*device*/)
 {
-  JobRequest request;
-  std::string error;
-  if (!jobRequest(job, options, modelOf(job), true, request))
-    return false;
   auto state = std::make_unique<RasterJob>();
-  if (!buildJobHead(request, state->head, error)) {
-    papplJobSetMessage(job, "%s.", error.c_str());
+  JobRequest request;
+  std::string control;
+  bool needsControl = false;
+  if (!takeJobSecrets(job, state->secrets) ||
+      !jobRequest(job, options, modelOf(job), true, state->secrets, request) ||
+      !jobControlOptions(job, modelOf(job), state->secrets, control, needsControl))
     return false;
-  }
   if (!state->pdf) {
     papplJobSetMessage(job, "No room for the job's PDF in the temporary directory.");
     return false;
@@ -178,7 +180,7 @@ bool rasterEndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_dev
   return true;
 }
 
-bool rasterEndJob(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device)
+bool rasterEndJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
   std::unique_ptr<RasterJob> state(rasterJob(job));
   papplJobSetData(job, nullptr);
@@ -198,7 +200,7 @@ bool rasterEndJob(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_devi
   }
   const int fd = fileno(state->pdf.get());
   lseek(fd, 0, SEEK_SET);
-  return sendJob(job, device, state->head, fd);
+  return printDocument(job, options, device, fd, true, state->secrets);
 }
 
 }  // namespace arvex::app

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "job_head.h"
+#include "job_secrets.h"
 #include "model.h"
 
 namespace arvex::app {
@@ -50,16 +51,66 @@ bool isPjlSafe(const char *value);
 // The model of the job's printer.
 const Model &modelOf(pappl_job_t *job);
 
+// A job's values of vendor attributes: its own, else the printer's
+// NAME-default (PAPPL 1.3.1 looks for the default among the job's
+// attributes and so never finds it).
+class JobValues {
+public:
+  explicit JobValues(pappl_job_t *job);
+  ~JobValues();
+  JobValues(const JobValues &) = delete;
+  JobValues &operator=(const JobValues &) = delete;
+  ipp_attribute_t *find(const char *name) const;
+  bool own(const char *name) const;  // the job has a value of its own
+
+private:
+  pappl_job_t *job_;
+  ipp_t *defaults_;  // a copy of the printer's, owned
+};
+
 // The filter arguments of a job: its PPD options from the job's attributes,
-// else the printer's defaults. false, with the job's message set, when a
-// value can't go to the printer. copies is "1" for raster jobs, whose
-// copies PAPPL renders itself.
-bool jobRequest(pappl_job_t *job, pappl_pr_options_t *options, const Model &model, bool raster, JobRequest &request);
+// else the printer's defaults, with the job's secrets (else the printer's).
+// false, with the job's message set, when a value can't go to the printer.
+// copies is "1" for raster jobs, whose copies PAPPL renders itself.
+bool jobRequest(pappl_job_t *job, pappl_pr_options_t *options, const Model &model, bool raster,
+                const SecretValues &secrets, JobRequest &request);
+
+// A job's bytes on their way to the printer: the head and data written,
+// then finish() writes the trailer (also for a cancelled job) and checks
+// that everything went out. false, with the job's message set, when the
+// device fails.
+class DeviceStream {
+public:
+  DeviceStream(pappl_job_t *job, pappl_device_t *device);
+  bool write(const void *bytes, size_t size);
+  bool finish();
+
+private:
+  pappl_job_t *job_;
+  pappl_device_t *device_;
+  pappl_devmetrics_t before_ = {};
+  size_t sent_ = 0;
+};
 
 // Send head, the bytes of fd from its current offset, and the trailer to
 // the device. A job cancelled meanwhile still gets the trailer. false,
 // with the job's message set, when the device fails.
 bool sendJob(pappl_job_t *job, pappl_device_t *device, const std::string &head, int fd);
+
+// Print a job's PDF (its document, or what a raster job became) from fd: as
+// the PDF filter sends it, or, when the job's settings need the job-control
+// library, as PostScript with the block put in. secrets are the job's own.
+bool printDocument(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device, int fd, bool raster,
+                   const SecretValues &secrets);
+
+// The PostScript way (print_postscript.cpp): Ghostscript makes the PDF of
+// fd PostScript, the job-control block and comment lines of the model's
+// PostScript PPD and control (the library's job options) go into it as
+// arvex-ps-filter puts them, and it goes in the frame of request's head with
+// ENTER LANGUAGE = POSTSCRIPT. Nothing reaches the printer when Ghostscript
+// or the block fails.
+bool sendPostScriptJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device,
+                       const JobRequest &request, const std::string &control, int fd);
 
 // The printer callbacks (print_pdf.cpp, print_raster.cpp).
 bool printPdf(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);

@@ -1,5 +1,6 @@
 // Requests whose values can't go to the printer are refused with
-// client-error-attributes-or-values-not-supported before a job exists.
+// client-error-attributes-or-values-not-supported before a job exists, and
+// the secrets of those that can leave them for the store (job_secrets.h).
 //
 // PAPPL 1.3.1 has no hook to validate job attributes; the authorization
 // callback is the one place where the application sees a job-creating
@@ -22,6 +23,8 @@
 #include <cstring>
 #include <grp.h>
 #include <unistd.h>
+
+#include "job_control.h"
 
 namespace arvex::app {
 
@@ -74,6 +77,15 @@ ipp_attribute_t *unusable(ipp_t *request, ipp_op_t op, std::string &why)
     ipp_attribute_t *attr = ippFindAttribute(request, name.c_str(), IPP_TAG_ZERO);
     if (const char *problem = attr ? vendorProblem(attr, kVendorAttributes[i].type) : nullptr) {
       why = name + " " + problem;
+      return attr;
+    }
+  }
+  for (ipp_attribute_t *attr = ippFirstAttribute(request); attr; attr = ippNextAttribute(request)) {
+    std::string name = ippGetName(attr) ? ippGetName(attr) : "";
+    if (settings && name.ends_with("-default"))
+      name.resize(name.size() - std::strlen("-default"));
+    if (const char *problem = jobControlProblem(attr, name.c_str())) {
+      why = std::string(ippGetName(attr)) + " " + problem;
       return attr;
     }
   }
@@ -167,12 +179,20 @@ http_status_t checkRequest(pappl_client_t *client, const char *group, gid_t grou
   }
 
   std::string why;
-  if (op == IPP_OP_PRINT_JOB || op == IPP_OP_CREATE_JOB || op == IPP_OP_VALIDATE_JOB ||
-      op == IPP_OP_SET_PRINTER_ATTRIBUTES) {
+  const bool jobRequest = op == IPP_OP_PRINT_JOB || op == IPP_OP_CREATE_JOB || op == IPP_OP_VALIDATE_JOB ||
+                          op == IPP_OP_SEND_DOCUMENT;
+  if (jobRequest || op == IPP_OP_SET_PRINTER_ATTRIBUTES) {
     if (ipp_attribute_t *attr = unusable(request, op, why)) {
       refuse(client, request, attr, why);
       return HTTP_STATUS_CONTINUE;
     }
+  }
+  // The job's secrets leave the request for the store before PAPPL makes
+  // (or finds) the job, which would show them to every client.
+  ipp_attribute_t *secret = nullptr;
+  if (jobRequest && !takeRequestSecrets(client, request, op, secret, why)) {
+    refuse(client, request, secret, why);
+    return HTTP_STATUS_CONTINUE;
   }
   if (op == IPP_OP_SET_PRINTER_ATTRIBUTES && papplClientGetPrinter(client))
     keepSecrets(papplClientGetPrinter(client), request);

@@ -1,7 +1,7 @@
-// The printers' default login passwords and encryption keys. They never
-// stand in the printers' attributes, which any client may read: there the
-// default reads kSecretSet or "". They live here and in a file of mode
-// 0600 beside the state file.
+// The printers' default login passwords, encryption keys and folder
+// passwords. They never stand in the printers' attributes, which any client
+// may read: there the default reads kSecretSet or "". They live here and in
+// a file of mode 0600 beside the state file.
 
 #include "printer_app.h"
 
@@ -20,7 +20,7 @@ namespace arvex::app {
 
 namespace {
 
-const char *const kSecretNames[] = {"arvex-login-password", "arvex-encryption-key"};
+const char *const kSecretNames[] = {"arvex-login-password", "arvex-encryption-key", "arvex-folder-password"};
 
 std::mutex mutex;
 std::map<std::pair<int, std::string>, std::string> secrets;  // by printer ID and name; guarded by mutex

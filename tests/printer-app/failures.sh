@@ -15,7 +15,9 @@ expect_aborted() {  # PRINTER ID MESSAGE: the job ended aborted, saying MESSAGE
 }
 
 # --- refused before a job exists ---
-ipp m4200 refused.test -f "$PDF" >/dev/null
+for pin in 471:none 123456789:none 47a1:none 4711:sha-256; do
+  ipp m4200 refused.test -f "$PDF" -d pin="${pin%:*}" -d encryption="${pin#*:}" >"$DIR/refused.out"
+done
 [ -z "$(ipp m4200 get-jobs.test -d which=all)" ] || fail "a refused request left a job"
 
 # --- refused when the job prints: over the local socket, a bad document ---

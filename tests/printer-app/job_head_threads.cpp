@@ -1,10 +1,13 @@
-// Job heads built for eight printers on eight threads at once are those
-// built alone: no state kept between jobs or threads (error latch, buffers,
-// character conversion, cipher).
+// Job heads and job-control blocks built for eight printers on eight threads
+// at once are those built alone: no state kept between jobs or threads
+// (error latch, buffers, character conversion, cipher, the library's static
+// buffers).
 
 #include "arvex/test.h"
 #include "job_head.h"
+#include "job_texts.h"
 
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -38,6 +41,37 @@ TEST(JobHeadThreads, EightPrintersAtOnceWriteWhatEachWritesAlone)
     thread.join();
   for (size_t i = 0; i < jobs.size(); ++i)
     EXPECT_EQ(mismatches[i], 0) << "printer " << i + 1;
+}
+
+TEST(JobHeadThreads, EightPrintersAtOnceBuildTheirOwnBlocks)
+{
+  // Blocks with marking text and numbering of the job's own: the library's static buffers in use.
+  auto block = [](int i) {
+    const std::string pin = std::to_string(1000 + i), mark = "10" + std::to_string(i % 8);
+    arvex::app::JobRequest request{arvex::test::fixture("ppd/jobcontrol-colour.ppd"), "7", "user" + std::to_string(i),
+                                   "Report", "1",
+                                   "job-password=" + pin + " " PS "CCPCopyControlType='Copy Guard' " PS "CCPFont=Courier "
+                                   PS "CCPCustomText=" + mark + mark + " " PS "BackgroundNumbering.Valid=On"};
+    arvex::app::JobRecord job = arvex::app::openJobRecord(request);
+    arvex::ps::JobTexts texts;
+    if (!job || arvex::ps::readyJob(*job) || arvex::ps::buildTexts(*job, "%!PS\n", texts))
+      return std::string("failed");
+    return std::regex_replace(texts.block, std::regex("[0-9]{12}"), "(time)");
+  };
+  std::vector<std::string> alone;
+  for (int i = 0; i < 8; ++i)
+    alone.push_back(block(i));
+  ASSERT_NE(alone[3].find("/Password (1003)"), std::string::npos) << alone[3];
+  std::vector<int> mismatches(8, 0);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i)
+    threads.emplace_back([&, i] {
+      for (int round = 0; round < 20; ++round)
+        mismatches[i] += block(i) != alone[i];
+    });
+  for (std::thread &thread : threads)
+    thread.join();
+  EXPECT_EQ(mismatches, std::vector<int>(8, 0));
 }
 
 }  // namespace

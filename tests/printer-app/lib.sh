@@ -11,7 +11,8 @@ export ARVEX_PRINTER_APP_DATADIR="$BUILD_DIR" ARVEX_PPD_DIR="$BUILD_DIR/ppd/arve
 # Same scheduler version as the server announces to the writers.
 FILTER_ENV=(SOFTWARE="CUPS/$(cups-config --version | cut -d. -f1,2)")
 
-# app_start [-o option=value...]: run the server; APP_PORT is its port. (The
+# app_start [-o option=value...]: run the server, logging at debug level
+# (secrets too) unless LOG_LEVEL says otherwise; APP_PORT is its port. (The
 # sub-commands would start a server of their own: wait on the socket.)
 app_start() {
   APP_PORT=$(free_port)
@@ -19,7 +20,8 @@ app_start() {
   # default, /tmp, that would take the build's test page in a tree under /tmp.
   mkdir -p "$DIR/tmp"
   TMPDIR="$DIR/tmp" "$APP" server -o server-port="$APP_PORT" -o listen-hostname=127.0.0.1 -o spool-directory="$DIR/spool" \
-    -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" -o log-level=debug "$@" &
+    -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" \
+    ${LOG_LEVEL--o log-level=debug -o debug-logs-secrets=yes} "$@" &
   PIDS+=($!)
   wait_for 10 test -S "/run/$NAME.sock" || fail "the server doesn't start"
   wait_for 10 curl -fs -o /dev/null "http://127.0.0.1:$APP_PORT/" || fail "the server doesn't answer"
