@@ -154,7 +154,7 @@ bool takeRequestSecrets(pappl_client_t *client, ipp_t *request, ipp_op_t op, ipp
     if (const char *problem = secretProblem(attr, name, encryption, value)) {
       wipe(value);
       bad = attr;
-      why = std::string(name) + " " + problem;
+      why = std::strcmp(name, "job-password") == 0 ? std::string(problem) : std::string(name) + " " + problem;
       return false;
     }
     found.set(name, value);

@@ -90,6 +90,10 @@ ipp c5200 release-job.test -d jobid="$held" >/dev/null
 [[ $(job_end c5200 "$held") == "aborted "*"lost when the server restarted"* ]] || fail "after a restart: $(job_state c5200 "$held")"
 [ "$(printed_jobs)" = 0 ] || fail "the printer got the job whose PIN was lost"
 
+# --- Send-Document is checked as Print-Job is: its job gets no document ---
+id=$(ipp c5200 send-refused.test -f "$PDF" | sed -n 's/^job-id = //p')
+[[ $(job_end c5200 "$id") == aborted* ]] && [ "$(printed_jobs)" = 0 ] || fail "a refused Send-Document: $(job_state c5200 "$id")"
+
 # --- a document Ghostscript can't read prints nothing ---
 printf '%%PDF-1.7\nnot a document\n' >"$DIR/broken.pdf"
 id=$(ipp c5200 locked-print.test -f "$DIR/broken.pdf" -d pin=4711 -d hold=no-hold -d secrets=none | sed -n 's/^job-id = //p')
