@@ -41,20 +41,14 @@ void wipe(std::string &text)
 // 128 random bits as hex.
 std::string newHandle()
 {
-  unsigned char bits[16];
+  std::string bits(16, '\0');
   size_t got = 0;
-  while (got < sizeof(bits)) {
-    const ssize_t n = getrandom(bits + got, sizeof(bits) - got, 0);
+  while (got < bits.size()) {
+    const ssize_t n = getrandom(bits.data() + got, bits.size() - got, 0);
     if (n > 0)
       got += static_cast<size_t>(n);
   }
-  std::string handle;
-  char hex[3];
-  for (const unsigned char b : bits) {
-    std::snprintf(hex, sizeof(hex), "%02x", b);
-    handle += hex;
-  }
-  return handle;
+  return hex(bits);
 }
 
 // A secret's value as it came, or nullptr for a type no secret may have.

@@ -148,6 +148,7 @@ void keepSecrets(pappl_printer_t *printer, ipp_t *request);
 void sweepSecrets(pappl_printer_t *printer);
 std::string secretOf(pappl_printer_t *printer, const char *vendorName);  // "" when unset
 bool saveSecrets(const std::string &path);  // mode 0600
+std::string hex(const std::string &bytes);  // two lower-case hex digits a byte
 void loadSecrets(const std::string &path);
 
 // Refuse requests whose values can't go to the printer, before PAPPL

@@ -25,17 +25,6 @@ const char *const kSecretNames[] = {"arvex-login-password", "arvex-encryption-ke
 std::mutex mutex;
 std::map<std::pair<int, std::string>, std::string> secrets;  // by printer ID and name; guarded by mutex
 
-std::string hex(const std::string &text)
-{
-  std::string out;
-  char digits[3];
-  for (const unsigned char c : text) {
-    std::snprintf(digits, sizeof(digits), "%02x", c);
-    out += digits;
-  }
-  return out;
-}
-
 std::string unhex(const std::string &text)
 {
   std::string out;
@@ -48,6 +37,17 @@ std::string unhex(const std::string &text)
 }
 
 }  // namespace
+
+std::string hex(const std::string &bytes)
+{
+  std::string out;
+  char digits[3];
+  for (const unsigned char c : bytes) {
+    std::snprintf(digits, sizeof(digits), "%02x", c);
+    out += digits;
+  }
+  return out;
+}
 
 bool isSecret(const char *name)
 {
