@@ -186,6 +186,26 @@ std::string dataDirectory()
   return dir && *dir ? dir : ARVEX_APP_DATADIR;
 }
 
+// Whether the command line gives a job a secret: the sub-commands reach the
+// server over its local socket, where the secrets of a job can't be kept
+// out of its attributes, and they drop a PIN (job-password) on the way, so
+// that the job would print unlocked.
+bool secretOnCommandLine(int argc, char *argv[])
+{
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg.starts_with("-o") && arg.size() > 2)
+      arg.erase(0, 2);
+    else if (arg == "-o" && i + 1 < argc)
+      arg = argv[++i];
+    else
+      continue;
+    if (isJobSecret(arg.substr(0, arg.find('=')).c_str()))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace arvex::app
 
 int main(int argc, char *argv[])
@@ -200,6 +220,12 @@ int main(int argc, char *argv[])
   const std::string software = "CUPS/" + std::to_string(CUPS_VERSION_MAJOR) + "." + std::to_string(CUPS_VERSION_MINOR);
   setenv("SOFTWARE", software.c_str(), 1);
   umask(077);
+  if (argc > 1 && std::strcmp(argv[1], "server") != 0 && secretOnCommandLine(argc, argv)) {
+    std::fputs("arvex-printer-app: a PIN or password can't go to a job from the command line (the local socket "
+               "can't keep it out of the job); print it over IPP, e.g. with ipptool or a CUPS queue.\n",
+               stderr);
+    return 1;
+  }
   const char *slash = std::strrchr(argv[0], '/');
   programName = slash ? slash + 1 : argv[0];
   return papplMainloop(argc, argv, ARVEX_APP_VERSION, nullptr, kNumDrivers, kDrivers, autoAddCallback, driverCallback,

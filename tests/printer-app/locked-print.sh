@@ -100,6 +100,13 @@ id=$(ipp c5200 locked-print.test -f "$DIR/broken.pdf" -d pin=4711 -d hold=no-hol
 [[ $(job_end c5200 "$id") == "aborted "*Ghostscript* ]] || fail "a broken document: $(job_state c5200 "$id")"
 [ "$(printed_jobs)" = 0 ] || fail "the printer got a job Ghostscript couldn't read"
 
+# --- over the local socket, where no secret can be kept out of the job, one prints nothing ---
+! "$APP" submit -d c5200 -o job-password=4711 "$PDF" 2>/dev/null || fail "a PIN went to submit's job"
+id=$(ipptool -tv -f "$PDF" -d pin=4711 -d hold=no-hold -d secrets=none "ipp://%2Frun%2F$NAME.sock/ipp/print/c5200" \
+  "$DATA/locked-print.test" | sed -n 's/^ *job-id (integer) = //p')
+[[ $(job_end c5200 "$id") == "aborted "*"local socket"* ]] && [ "$(printed_jobs)" = 0 ] ||
+  fail "a PIN over the local socket: $(job_state c5200 "$id")"
+
 # --- the local socket is root's ---
 [ "$(stat -c %a "/run/$NAME.sock")" = 700 ] || fail "the local socket's mode is $(stat -c %a "/run/$NAME.sock")"
 ! runuser -u nobody -- "$APP" printers >/dev/null 2>&1 || fail "a user who isn't root administers over the socket"
