@@ -135,6 +135,19 @@ void describeModel(const Model &model, pappl_pr_driver_data_t *data)
   }
 }
 
+// The model's icons of 48, 128 and 512 pixels, where the build installed
+// them; a missing file leaves PAPPL's own icon in its place.
+void setIcons(const Model &model, pappl_pr_driver_data_t *data)
+{
+  const char *const sizes[] = {"48", "128", "512"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string path =
+        dataDirectory() + "/arvex-" + (model.color ? "colour" : "mono") + "-" + sizes[i] + ".png";
+    if (access(path.c_str(), R_OK) == 0)
+      papplCopyString(data->icons[i].filename, path.c_str(), sizeof(data->icons[i].filename));
+  }
+}
+
 // The user-authentication vendor attributes, with the PPD's defaults.
 void describeUserAuth(const Model &model, pappl_pr_driver_data_t *data, ipp_t *attrs)
 {
@@ -181,6 +194,7 @@ bool driverCallback(pappl_system_t *system, const char *driverName, const char *
   data->rendpage_cb = rasterEndPage;
   data->rendjob_cb = rasterEndJob;
   describeModel(*model, data);
+  setIcons(*model, data);
   model->supplies = makeSupplyWatch(*model);
   *attrs = ippNew();
   // The printer renders the PDF itself, with its own rendering intent, and

@@ -76,4 +76,18 @@ assert size == built and len(values) > 100000 and off < len(values) // 100, \
     "size %s, %d of %d values differ" % (built, off, len(values))
 EOF
 done
-echo "PASS: only the known failures; the $raster + $count jobs' PDFs open in pdfinfo; raster pages match"
+# Each model's icons, colour or grey, of 48, 128 and 512 pixels at the URIs printer-icons gives; the web page shows them.
+for printer in c5000:colour m4000:mono; do
+  icons=$(ipp "${printer%:*}" printer-icons.test | sed -n 's/^printer-icons = //p')
+  [ "$(tr ',' '\n' <<<"$icons" | wc -l)" = 3 ] || fail "${printer%:*}'s printer-icons: $icons"
+  size=0
+  for url in ${icons//,/ }; do
+    curl -fs -o icon.png "$url" && size=$((size == 0 ? 48 : size == 48 ? 128 : 512)) || fail "no icon at $url"
+    [ "$(python3 -c 'import struct, sys; d = open(sys.argv[1], "rb").read(24); print(d[:8] == b"\x89PNG\r\n\x1a\n" and
+      struct.unpack(">II", d[16:24]) == (int(sys.argv[2]),) * 2)' icon.png $size)" = True ] || fail "$url isn't a ${size}-pixel PNG"
+    cmp -s icon.png "$BUILD_DIR/arvex-${printer#*:}-$size.png" || fail "$url isn't the ${printer#*:} icon of $size pixels"
+  done
+  curl -fs "http://127.0.0.1:$APP_PORT/${printer%:*}/" | grep -q "<img [^>]*src=\"/${printer%:*}/icon-md.png\"" ||
+    fail "the web page shows no icon"
+done
+echo "PASS: only the known failures; the $raster + $count jobs' PDFs open in pdfinfo; raster pages match; the icons"
