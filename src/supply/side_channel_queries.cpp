@@ -40,6 +40,33 @@ void terminate(SideChannelReply &reply)
   reply.data[reply.length] = '\0';
 }
 
+// The bytes of an enumeration object as an integer. libcups stores the
+// command and status bytes of a reply in enumeration objects as the backend
+// sent them; a byte outside the enumeration's list must not be read as it.
+template <typename Enum>
+int asInteger(const Enum &stored)
+{
+  int value = 0;
+  static_assert(sizeof(value) == sizeof(stored));
+  std::memcpy(&value, &stored, sizeof(value));
+  return value;
+}
+
+// Read the backend's reply to a command into data (length: its size, then
+// the reply's). A reply to another command, or a status outside CUPS's
+// list, is a bad message.
+int readReply(cups_sc_command_t expected, char *data, int &length, double timeout)
+{
+  cups_sc_command_t command = CUPS_SC_CMD_NONE;
+  cups_sc_status_t received = CUPS_SC_STATUS_NONE;
+  if (cupsSideChannelRead(&command, &received, data, &length, timeout) != 0)
+    return CUPS_SC_STATUS_TIMEOUT;
+  const int status = asInteger(received);
+  if (asInteger(command) != expected || status < CUPS_SC_STATUS_NONE || status > CUPS_SC_STATUS_NOT_IMPLEMENTED)
+    return CUPS_SC_STATUS_BAD_MESSAGE;
+  return status;
+}
+
 // One SNMP request and its reply, with the answers libcups's
 // cupsSideChannelSNMPGet gives for a well-formed reply. The backend is
 // outside the filter's trust: a reply of another command, one whose data
@@ -53,12 +80,7 @@ int exchangeSnmp(const char *oid, SideChannelReply &reply, double timeout)
 
   char message[2048];
   int length = sizeof(message);
-  cups_sc_command_t command = CUPS_SC_CMD_NONE;
-  cups_sc_status_t status = CUPS_SC_STATUS_NONE;
-  if (cupsSideChannelRead(&command, &status, message, &length, timeout) != 0)
-    return CUPS_SC_STATUS_TIMEOUT;
-  if (command != CUPS_SC_CMD_SNMP_GET)
-    return CUPS_SC_STATUS_BAD_MESSAGE;
+  const int status = readReply(CUPS_SC_CMD_SNMP_GET, message, length, timeout);
   if (status != CUPS_SC_STATUS_OK)
     return status;
   if (length < 0 || static_cast<size_t>(length) < oidSize || std::memcmp(message, oid, oidSize) != 0)
@@ -90,8 +112,9 @@ int requestDeviceId(SideChannelReply &reply, double timeout)
   std::memset(reply.data, 0, sizeof(reply.data));
   reply.length = static_cast<int>(sizeof(reply.data)) - 1;
   const int window = arvex::supply::openCancelWindow();
-  const cups_sc_status_t status =
-      cupsSideChannelDoRequest(CUPS_SC_CMD_GET_DEVICE_ID, reply.data, &reply.length, timeout);
+  int status = CUPS_SC_STATUS_TIMEOUT;
+  if (cupsSideChannelWrite(CUPS_SC_CMD_GET_DEVICE_ID, CUPS_SC_STATUS_NONE, nullptr, 0, timeout) == 0)
+    status = readReply(CUPS_SC_CMD_GET_DEVICE_ID, reply.data, reply.length, timeout);
   arvex::supply::closeCancelWindow(window);
   terminate(reply);
   return status;
