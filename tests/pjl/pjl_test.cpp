@@ -101,11 +101,13 @@ TEST_F(Pjl, LoginUserNameAndPasswordField)
   for (const CaseRow &c : caseTable("pjl.txt#login", 9)) {
     setenv("SOFTWARE", c.value(7, "CUPS/2.4.2").c_str(), 1);
     TestJob job({.ppd = c.value(8, "pjl-userauth.ppd"), .options = c[0], .user = c.value(6, JobSpec{}.user)});
-    char login[256] = {}, password[256] = {};
+    char login[256] = {};
+    GuardedBuffer password(256);
     EXPECT_EQ(UaGetLoginUserName(job.get(), login, sizeof(login)), c[1] == "(none)" ? -1 : 0) << c.where;
     EXPECT_EQ(login, c[1] == "(none)" ? "" : c[1]) << c.where;
-    EXPECT_EQ(UaGetPassword(job.get(), password, sizeof(password)), 0);
-    EXPECT_EQ(password, c[2].empty() ? c[5] : aes(c[2], c[3], c[4])) << c.where;
+    EXPECT_EQ(UaGetPassword(job.get(), password.get()->start, 256), 0);
+    EXPECT_EQ(password.text(), c[2].empty() ? c[5] : aes(c[2], c[3], c[4])) << c.where;
+    EXPECT_TRUE(password.guarded()) << c.where;
   }
   const std::string key = " !Printable~ASCII key of 32 b}es", keyText = " AXAuthEncryptionKey='Custom." + key + "'";
   TestJob job({.ppd = "pjl-userauth.ppd", .options = "AXAuthEnableEncryption=False" + keyText + " " + kLogin + "nnnnnnnnnn"});

@@ -123,13 +123,18 @@ GuardedBuffer::GuardedBuffer(size_t capacity) : storage_(new char[capacity + kGu
   buf_ = {storage_.get(), capacity, storage_.get()};
 }
 
-bool GuardedBuffer::intact() const
+bool GuardedBuffer::guarded() const
 {
   char *guard = storage_.get() + buf_.capacity;
   ASAN_UNPOISON_MEMORY_REGION(guard, kGuardSize);
-  const bool guarded = std::string(guard, kGuardSize) == std::string(kGuardSize, '#');
+  const bool untouched = std::string(guard, kGuardSize) == std::string(kGuardSize, '#');
   ASAN_POISON_MEMORY_REGION(guard, kGuardSize);
-  return guarded && text().size() < buf_.capacity && buf_.cursor == buf_.start + text().size();
+  return untouched;
+}
+
+bool GuardedBuffer::intact() const
+{
+  return guarded() && text().size() < buf_.capacity && buf_.cursor == buf_.start + text().size();
 }
 
 static void drop(int &fd)

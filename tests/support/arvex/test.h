@@ -81,12 +81,13 @@ private:
 };
 
 // An InsertBuffer over capacity zero-filled heap bytes and a guard behind them, poisoned for AddressSanitizer.
-// intact(): guard untouched, text terminated inside the capacity, cursor on the terminator.
+// guarded(): the guard untouched; intact(): that, the text terminated inside the capacity, the cursor on the terminator.
 class GuardedBuffer {
 public:
   explicit GuardedBuffer(size_t capacity);
   InsertBuffer *get() { return &buf_; }
   std::string text() const { return std::string(buf_.start, strnlen(buf_.start, buf_.capacity)); }
+  bool guarded() const;
   bool intact() const;
 
 private:
