@@ -54,24 +54,13 @@ private:
   long length_;
 };
 
-// UTF-16 work space for one call: on the stack up to the size of a marking
-// text buffer, on the heap beyond.
-class UnitBuffer {
-public:
-  explicit UnitBuffer(size_t units)
-      : heap_(units > kLocalUnits ? new (std::nothrow) UChar[units] : nullptr),
-        data_(units > kLocalUnits ? heap_.get() : local_)
-  {
-  }
-
-  UChar *get() const { return data_; }
-
-private:
-  static constexpr size_t kLocalUnits = 1024;
-  UChar local_[kLocalUnits];
-  std::unique_ptr<UChar[]> heap_;
-  UChar *data_;
-};
+// UTF-16 work space for one call, exactly units long, so that a write past
+// it is a heap overflow that AddressSanitizer sees. Empty when the memory
+// is exhausted.
+std::unique_ptr<UChar[]> unitBuffer(size_t units)
+{
+  return std::unique_ptr<UChar[]>(new (std::nothrow) UChar[units]);
+}
 
 // An unpaired surrogate has no character to compose; treat it as a failure.
 bool hasUnpairedSurrogate(const UChar *units, int32_t count)
@@ -170,9 +159,9 @@ int convertUTF8MACtoUTF8(int length, const char *in, char *out, size_t outCapaci
   // A run holds at most one unit per four input characters; one unit per
   // input byte leaves room for any composition (NFC at most triples a text
   // in UTF-16 units).
-  const UnitBuffer decoded(static_cast<size_t>(length));
-  const UnitBuffer composed(static_cast<size_t>(length));
-  if (!decoded.get() || !composed.get())
+  const std::unique_ptr<UChar[]> decoded = unitBuffer(static_cast<size_t>(length));
+  const std::unique_ptr<UChar[]> composed = unitBuffer(static_cast<size_t>(length));
+  if (!decoded || !composed)
     return -1;
 
   const EscapedInput input(in, length);
@@ -219,8 +208,8 @@ int normalizeUnicode(const uint16_t *in, int inBytes, uint16_t *out, int outCapa
   const int32_t outUnits = outCapacity / 2;
   // ICU's UChar is its own type; the caller's units are copied rather than
   // reinterpreted.
-  std::unique_ptr<UChar[]> source(new (std::nothrow) UChar[static_cast<size_t>(inUnits) + 1]);
-  std::unique_ptr<UChar[]> target(new (std::nothrow) UChar[static_cast<size_t>(outUnits) + 1]);
+  const std::unique_ptr<UChar[]> source = unitBuffer(static_cast<size_t>(inUnits));
+  const std::unique_ptr<UChar[]> target = unitBuffer(static_cast<size_t>(outUnits));
   if (!source || !target)
     return -1;
   for (int32_t i = 0; i < inUnits; ++i)
