@@ -11,7 +11,6 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -64,21 +63,13 @@ uint32_t rgb(unsigned r, unsigned g, unsigned b)
   return (r << 16) | (g << 8) | b;
 }
 
-// Whether the page's pixels are ones this file turns into RGB.
+// Whether the page's pixels are of a type the printers advertise
+// (pwg-raster-document-type-supported sgray_8, srgb_8; urf-supported W8,
+// SRGB24), the types in which PAPPL also renders JPEG and PNG.
 bool supportedPixels(const cups_page_header2_t &h)
 {
-  switch (h.cupsBitsPerPixel) {
-  case 1:
-  case 8:
-    return h.cupsColorSpace == CUPS_CSPACE_K || h.cupsColorSpace == CUPS_CSPACE_W || h.cupsColorSpace == CUPS_CSPACE_SW;
-  case 24:
-    return h.cupsColorSpace == CUPS_CSPACE_RGB || h.cupsColorSpace == CUPS_CSPACE_SRGB ||
-           h.cupsColorSpace == CUPS_CSPACE_ADOBERGB;
-  case 32:
-    return h.cupsColorSpace == CUPS_CSPACE_CMYK;
-  default:
-    return false;
-  }
+  return (h.cupsBitsPerPixel == 8 && h.cupsColorSpace == CUPS_CSPACE_SW) ||
+         (h.cupsBitsPerPixel == 24 && h.cupsColorSpace == CUPS_CSPACE_SRGB);
 }
 
 }  // namespace
@@ -133,28 +124,9 @@ bool rasterWriteLine(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_d
   cairo_surface_t *page = state->page.get();
   auto *row = reinterpret_cast<uint32_t *>(cairo_image_surface_get_data(page) +
                                            static_cast<size_t>(y) * cairo_image_surface_get_stride(page));
-  const bool blackIsHigh = h.cupsColorSpace == CUPS_CSPACE_K;
-  for (unsigned x = 0; x < h.cupsWidth; ++x) {
-    unsigned v;
-    switch (h.cupsBitsPerPixel) {
-    case 1:
-      v = ((line[x / 8] >> (7 - x % 8)) & 1) == (blackIsHigh ? 1 : 0) ? 0 : 255;
-      row[x] = rgb(v, v, v);
-      break;
-    case 8:
-      v = blackIsHigh ? 255u - line[x] : line[x];
-      row[x] = rgb(v, v, v);
-      break;
-    case 24:
-      row[x] = rgb(line[3 * x], line[3 * x + 1], line[3 * x + 2]);
-      break;
-    default: {  // CMYK
-      const unsigned char *p = line + 4 * x;
-      row[x] = rgb(255 - std::min(255, p[0] + p[3]), 255 - std::min(255, p[1] + p[3]),
-                   255 - std::min(255, p[2] + p[3]));
-    }
-    }
-  }
+  const bool gray = h.cupsBitsPerPixel == 8;
+  for (unsigned x = 0; x < h.cupsWidth; ++x)
+    row[x] = gray ? rgb(line[x], line[x], line[x]) : rgb(line[3 * x], line[3 * x + 1], line[3 * x + 2]);
   return true;
 }
 
