@@ -13,6 +13,17 @@ namespace {
 
 constexpr int kLevelSomeLeft = -3;  // IPP's "some remaining, amount unknown"
 
+// PAPPL (1.3.1, and the releases after it up to at least 1.4) lists
+// printer-state-reasons only from other to toner-low, so door-open, though
+// set, never shows; an open door is then also reported as cover-open, which
+// every version lists. (-DARVEX_PAPPL_LISTS_DOOR_OPEN=ON for a PAPPL that
+// lists it.)
+#ifdef ARVEX_PAPPL_LISTS_DOOR_OPEN
+constexpr bool kDoorAlsoCoverOpen = false;
+#else
+constexpr bool kDoorAlsoCoverOpen = true;
+#endif
+
 // The IPP reason of each printer-state row, by its keyword without the
 // severity suffix; rows not named here are "other".
 struct ReasonOfRow {
@@ -43,6 +54,8 @@ pappl_preason_t reasonsOf(int state)
   for (const supply::PrinterStateReason &row : supply::kPrinterStateReasons)
     if (row.bits & state)
       reasons |= reasonOf(row.keyword);
+  if (kDoorAlsoCoverOpen && (reasons & PAPPL_PREASON_DOOR_OPEN))
+    reasons |= PAPPL_PREASON_COVER_OPEN;
   return reasons;
 }
 

@@ -14,7 +14,8 @@ namespace arvex::app {
 std::optional<int> ippLevel(long level);
 
 // The IPP reasons of an error state (16 bits, first octet high): one per
-// printer-state row set, "other" for rows without an IPP reason.
+// printer-state row set, "other" for rows without an IPP reason; an open door
+// also as cover-open where PAPPL doesn't list door-open.
 pappl_preason_t reasonsOf(int state);
 
 // The levels of a device ID's "RTN:" field, one valid level per marker;

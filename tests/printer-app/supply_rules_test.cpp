@@ -13,7 +13,8 @@ TEST(SupplyRules, LevelsStatesAndDeviceIds)
     EXPECT_EQ(ippLevel(level), shown) << level;
   // noPaper|inputTrayEmpty; doorOpen|jammed|outputFull; lowPaper|inputTrayMissing|outputTrayMissing
   EXPECT_EQ(reasonsOf(0x4004), PAPPL_PREASON_MEDIA_EMPTY);
-  EXPECT_EQ(reasonsOf(0x0C08), PAPPL_PREASON_DOOR_OPEN | PAPPL_PREASON_MEDIA_JAM | PAPPL_PREASON_OTHER);
+  EXPECT_EQ(reasonsOf(0x0C08),
+            PAPPL_PREASON_DOOR_OPEN | PAPPL_PREASON_COVER_OPEN | PAPPL_PREASON_MEDIA_JAM | PAPPL_PREASON_OTHER);
   EXPECT_EQ(reasonsOf(0x80C0), PAPPL_PREASON_MEDIA_LOW | PAPPL_PREASON_INPUT_TRAY_MISSING | PAPPL_PREASON_OTHER);
   const std::pair<const char *, Levels> ids[] = {
       {"MFG:Arvex;RTN:x/80,60,40,20;MDL:C5200;", std::vector{80, 60, 40, 20}}, {"RTN:;x/-100,0,1,2", std::vector{-3, 0, 1, 2}},

@@ -79,11 +79,13 @@ cupsd_start() {
 # address, answering GET for each OID that has a file in AGENT/oids, named
 # for the OID and holding the type and value lines of snmpd's pass
 # protocol; snmp_value AGENT OID TYPE VALUE writes one, also while it runs.
+# Every OID asked for is appended to AGENT/gets.
 snmp_value() { mkdir -p "$1/oids" && printf '%s\n%s\n' "$3" "$4" >"$1/oids/$2.new" && mv "$1/oids/$2.new" "$1/oids/$2"; }
 snmp_agent_start() {
   local agent=$1 address=$2
   mkdir -p "$agent/snmp"
-  printf '%s\n' '#!/bin/sh' '[ "$2" = "-g" ] && [ -f "$1/oids/$3" ] || exit 0' 'echo "$3"; cat "$1/oids/$3"' >"$agent/pass.sh"
+  printf '%s\n' '#!/bin/sh' '[ "$2" = "-g" ] && echo "$3" >>"$1/gets"' \
+    '[ "$2" = "-g" ] && [ -f "$1/oids/$3" ] || exit 0' 'echo "$3"; cat "$1/oids/$3"' >"$agent/pass.sh"
   printf '%s\n' "agentaddress udp:$address:161" "rocommunity public 127.0.0.0/8" \
     "pass .1.3.6.1.4.1.32473.3.2.1.2.24.1.1.5 /bin/sh $agent/pass.sh $agent" \
     "pass .1.3.6.1.2.1.25.3.5.1.2 /bin/sh $agent/pass.sh $agent" >"$agent/snmpd.conf"
