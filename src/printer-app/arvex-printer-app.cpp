@@ -97,7 +97,7 @@ void restrictSocket(pappl_system_t *system)
 
 // The server's tick, every second: the local socket restricted (once),
 // debug logging off unless asked for with its secrets, the secrets of ended
-// jobs forgotten.
+// jobs and of deleted printers forgotten.
 bool tick(pappl_system_t *system, void * /*data*/)
 {
   static bool restricted = false;
@@ -111,6 +111,8 @@ bool tick(pappl_system_t *system, void * /*data*/)
                                           "them; it takes -o debug-logs-secrets=yes. Logging at info.");
   }
   forgetStaleSecrets(system);
+  if (forgetDeletedSecrets(system))
+    saveSecrets(statePath + ".secrets");
   return true;
 }
 
@@ -228,6 +230,8 @@ int main(int argc, char *argv[])
   }
   const char *slash = std::strrchr(argv[0], '/');
   programName = slash ? slash + 1 : argv[0];
+  if (const int status = runByPrinterId(argc, argv, socketPath()); status >= 0)
+    return status;
   return papplMainloop(argc, argv, ARVEX_APP_VERSION, nullptr, kNumDrivers, kDrivers, autoAddCallback, driverCallback,
                        nullptr, nullptr, createSystem, nullptr, nullptr);
 }

@@ -129,6 +129,15 @@ void startSnmp();
 bool pollSupplies(pappl_system_t *system, void *data);
 bool copySupplies(pappl_printer_t *printer);
 
+// Forget the default passwords and keys of printers deleted (the deletion
+// callback can't tell a deletion from the server's end); whether any went.
+bool forgetDeletedSecrets(pappl_system_t *system);
+
+// The sub-commands "delete -d NAME" and "default -d NAME" by the printer's
+// real ID, for a server that runs (printer_commands.cpp): their exit status,
+// or -1 to leave the command line to PAPPL.
+int runByPrinterId(int argc, char *argv[], const std::string &socket);
+
 // Who may print and administer (pam_login.cpp). With a PAM service, a
 // client's Basic credentials must pass it and the user must belong to group
 // (groupId), unless group is empty; user is then the authenticated name.

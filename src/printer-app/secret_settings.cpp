@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <unistd.h>
 
@@ -134,6 +135,26 @@ void loadSecrets(const std::string &path)
   while (file >> id >> name >> value)
     if (isSecret(name.c_str()))
       secrets[{id, name}] = unhex(value);
+}
+
+bool forgetDeletedSecrets(pappl_system_t *system)
+{
+  const int next = papplSystemGetNextPrinterID(system);  // printers added from now on have this or more
+  std::set<int> ids;
+  papplSystemIteratePrinters(
+      system,
+      [](pappl_printer_t *printer, void *data) { static_cast<std::set<int> *>(data)->insert(papplPrinterGetID(printer)); },
+      &ids);
+  const std::lock_guard<std::mutex> lock(mutex);
+  const size_t count = secrets.size();
+  for (auto entry = secrets.begin(); entry != secrets.end();)
+    if (entry->first.first < next && !ids.contains(entry->first.first)) {
+      explicit_bzero(entry->second.data(), entry->second.size());
+      entry = secrets.erase(entry);
+    } else {
+      ++entry;
+    }
+  return secrets.size() != count;
 }
 
 }  // namespace arvex::app
