@@ -87,7 +87,7 @@ for printer in c5000:colour m4000:mono; do
       struct.unpack(">II", d[16:24]) == (int(sys.argv[2]),) * 2)' icon.png $size)" = True ] || fail "$url isn't a ${size}-pixel PNG"
     cmp -s icon.png "$BUILD_DIR/arvex-${printer#*:}-$size.png" || fail "$url isn't the ${printer#*:} icon of $size pixels"
   done
-  curl -fs "http://127.0.0.1:$APP_PORT/${printer%:*}/" | grep -q "<img [^>]*src=\"/${printer%:*}/icon-md.png\"" ||
+  grep -q "<img [^>]*src=\"/${printer%:*}/icon-md.png\"" <<<"$(curl -fs "http://127.0.0.1:$APP_PORT/${printer%:*}/")" ||
     fail "the web page shows no icon"
 done
 echo "PASS: only the known failures; the $raster + $count jobs' PDFs open in pdfinfo; raster pages match; the icons"
