@@ -23,14 +23,11 @@ namespace arvex::app {
 PsConversion::PsConversion(PsConversion &&other) noexcept
     : fd(std::exchange(other.fd, -1)), problem(std::move(other.problem)) {}
 
+// The other object closes what this one held.
 PsConversion &PsConversion::operator=(PsConversion &&other) noexcept
 {
-  if (this != &other) {
-    if (fd >= 0)
-      close(fd);
-    fd = std::exchange(other.fd, -1);
-    problem = std::move(other.problem);
-  }
+  std::swap(fd, other.fd);
+  std::swap(problem, other.problem);
   return *this;
 }
 
@@ -52,29 +49,22 @@ constexpr const char *kCancelled = "The job was cancelled while it was converted
 
 // A descriptor of ours, close-on-exec and above 2, so that the child's
 // dup2s onto 0 to 3 never overwrite one another's source.
-class Fd {
-public:
-  explicit Fd(int fd = -1) : fd_(fd)
+struct Fd {
+  explicit Fd(int descriptor)
+      : fd(descriptor < 0 || descriptor > 2 ? descriptor : fcntl(descriptor, F_DUPFD_CLOEXEC, 3))
   {
-    if (fd_ >= 0 && fd_ < 3) {
-      fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-      close(fd);
-    }
+    if (fd != descriptor)
+      close(descriptor);
   }
   Fd(const Fd &) = delete;
   Fd &operator=(const Fd &) = delete;
   ~Fd() { reset(); }
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
   void reset()
   {
-    if (fd_ >= 0)
-      close(fd_);
-    fd_ = -1;
+    if (fd >= 0)
+      close(std::exchange(fd, -1));
   }
-
-private:
-  int fd_;
+  int fd;
 };
 
 std::string failed(const std::string &what) { return what + ": " + std::strerror(errno) + "."; }
@@ -92,16 +82,6 @@ int tempFile(const std::string &directory)
   return made;
 }
 
-bool writeAll(int fd, const char *bytes, size_t size)
-{
-  for (ssize_t put = 0; size > 0; bytes += put, size -= static_cast<size_t>(put))
-    if ((put = write(fd, bytes, size)) < 0 && errno != EINTR)
-      return false;
-    else if (put < 0)
-      put = 0;
-  return true;
-}
-
 // The rest of in into out; "" when all of it is there, else the problem.
 std::string copyInput(int in, int out, const std::function<bool()> &cancelled)
 {
@@ -116,8 +96,11 @@ std::string copyInput(int in, int out, const std::function<bool()> &cancelled)
       return "";
     if (got < 0 && polled > 0 && errno != EINTR && errno != EAGAIN)
       return failed("Can't read the job's document");
-    if (got > 0 && !writeAll(out, buffer.get(), static_cast<size_t>(got)))
-      return failed("Can't keep a copy of the document for Ghostscript");
+    for (ssize_t done = 0, put = 0; done < got; done += put)
+      if ((put = write(out, buffer.get() + done, static_cast<size_t>(got - done))) < 0 && errno != EINTR)
+        return failed("Can't keep a copy of the document for Ghostscript");
+      else if (put < 0)
+        put = 0;
   }
   return kCancelled;
 }
@@ -174,7 +157,7 @@ std::string runGhostscript(const std::string &program, std::vector<std::string> 
   if (pipe2(ends, O_CLOEXEC) != 0)
     return failed("Can't start Ghostscript");
   Fd messages(ends[0]), childEnd(ends[1]);
-  fcntl(messages.get(), F_SETFL, O_NONBLOCK);  // the reading end only: Ghostscript's writes block as usual
+  fcntl(messages.fd, F_SETFL, O_NONBLOCK);  // the reading end only: Ghostscript's writes block as usual
 
   std::vector<std::string> env = {std::string("PATH=") + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin"),
                                   "TMPDIR=" + directory};
@@ -193,8 +176,8 @@ std::string runGhostscript(const std::string &program, std::vector<std::string> 
   posix_spawnattr_t attr;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, input, 0);
-  posix_spawn_file_actions_adddup2(&actions, childEnd.get(), 1);
-  posix_spawn_file_actions_adddup2(&actions, childEnd.get(), 2);
+  posix_spawn_file_actions_adddup2(&actions, childEnd.fd, 1);
+  posix_spawn_file_actions_adddup2(&actions, childEnd.fd, 2);
   posix_spawn_file_actions_adddup2(&actions, output, 3);
   posix_spawn_file_actions_addclosefrom_np(&actions, 4);
   posix_spawnattr_init(&attr);
@@ -217,23 +200,28 @@ std::string runGhostscript(const std::string &program, std::vector<std::string> 
   std::string kept;
   bool open = true;
   int status = 0;
-  while (waitpid(pid, &status, WNOHANG) != pid) {
+  pid_t ended = 0;
+  while ((ended = waitpid(pid, &status, WNOHANG)) == 0) {
     if (cancelled()) {
       stop(pid);
       return kCancelled;
     }
-    pollfd ready{messages.get(), POLLIN, 0};
+    pollfd ready{messages.fd, POLLIN, 0};
     if (poll(&ready, open ? 1 : 0, open ? kPollMs : 10) > 0) {
-      const ssize_t got = readMessages(messages.get(), kept);
+      const ssize_t got = readMessages(messages.fd, kept);
       open = got > 0 || (got < 0 && (errno == EAGAIN || errno == EINTR));
     }
   }
-  while (open && readMessages(messages.get(), kept) > 0) {
+  while (open && readMessages(messages.fd, kept) > 0) {
   }
+  if (ended < 0)
+    return failed("Can't learn how Ghostscript ended");
   const std::string line = firstLine(kept);
-  if (WIFSIGNALED(status))
-    return "Ghostscript stopped on signal " + std::to_string(WTERMSIG(status)) + " (" + sigdescr_np(WTERMSIG(status)) +
-           ").";
+  if (WIFSIGNALED(status)) {
+    const char *name = sigdescr_np(WTERMSIG(status));
+    return "Ghostscript stopped on signal " + std::to_string(WTERMSIG(status)) +
+           (name ? " (" + std::string(name) + ")." : ".");
+  }
   // An unreadable PDF leaves ps2write an empty page, and Ghostscript's exit status 0.
   if (WEXITSTATUS(status) != 0 || kept.find("No pages will be processed") != std::string::npos)
     return "Ghostscript can't convert the document" +
@@ -256,14 +244,14 @@ PsConversion convertToPostScript(int pdfFd, bool gray, int dpi, const std::strin
   PsConversion result;
   Fd pdf(tempFile(directory));
   Fd output(tempFile(directory));
-  if (pdf.get() < 0 || output.get() < 0)
+  if (pdf.fd < 0 || output.fd < 0)
     result.problem = failed("Can't make a temporary file in " + directory);
   else
-    result.problem = copyInput(pdfFd, pdf.get(), asked);
+    result.problem = copyInput(pdfFd, pdf.fd, asked);
   if (!result.problem.empty())
     return result;
   char head[kHeaderWindow];
-  const ssize_t got = pread(pdf.get(), head, sizeof(head), 0);
+  const ssize_t got = pread(pdf.fd, head, sizeof(head), 0);
   if (got <= 0) {
     result.problem = got < 0 ? failed("Can't read the copy of the document") : "The document is empty.";
     return result;
@@ -283,9 +271,9 @@ PsConversion convertToPostScript(int pdfFd, bool gray, int dpi, const std::strin
     args.insert(args.end(), {"-sProcessColorModel=DeviceGray", "-sColorConversionStrategy=Gray"});
   // Output and input by their descriptors; Ghostscript opens each anew, at offset 0.
   args.insert(args.end(), {"-sOutputFile=/dev/fd/3", "/dev/fd/0"});
-  result.problem = runGhostscript(program, std::move(args), pdf.get(), output.get(), directory, asked);
-  if (result.problem.empty() && lseek(output.get(), 0, SEEK_SET) == 0)
-    result.fd = output.release();
+  result.problem = runGhostscript(program, std::move(args), pdf.fd, output.fd, directory, asked);
+  if (result.problem.empty() && lseek(output.fd, 0, SEEK_SET) == 0)
+    result.fd = std::exchange(output.fd, -1);
   else if (result.problem.empty())
     result.problem = failed("Can't read the PostScript");
   return result;

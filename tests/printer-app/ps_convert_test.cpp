@@ -19,8 +19,7 @@ using namespace arvex::test;
 namespace {
 
 struct Scratch {  // a directory for the conversions, which must be empty again afterwards
-  std::string path = shell("mktemp -d");
-  Scratch() { path = trimmed(path.substr(0, path.find('\n'))); }
+  std::string path = shell("printf %s \"$(mktemp -d)\"");
   ~Scratch() { std::filesystem::remove_all(path); }
   bool empty() const { return std::filesystem::is_empty(path); }
 };
@@ -61,18 +60,11 @@ PsConversion convert(const std::string &pdf, From from, bool gray, const std::st
   return result;
 }
 
-std::string contents(int fd)
-{
-  std::string text(1 << 20, '\0');
-  text.resize(static_cast<size_t>(std::max<ssize_t>(0, pread(fd, text.data(), text.size(), 0))));
-  return text;
-}
-
 std::string gsPdf(const std::string &ps) { return shell("gs -q -dSAFER -o - -sDEVICE=pdfwrite -", ps); }
 
 }  // namespace
 
-TEST(PsConvert, PagesAndColoursAsGhostscriptReadsThemBackTwoAtOnce)
+TEST(PsConvert, PagesAndColoursFourAtOnce)
 {
   const std::string red = gsPdf("%!PS\n1 0 0 setrgbcolor 100 100 200 200 rectfill showpage\n");
   const struct Row {
@@ -98,7 +90,7 @@ TEST(PsConvert, PagesAndColoursAsGhostscriptReadsThemBackTwoAtOnce)
     EXPECT_EQ(info.st_nlink, 0u);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
     EXPECT_EQ(lseek(results[i].fd, 0, SEEK_CUR), 0);
-    const std::string ps = contents(results[i].fd);
+    const std::string ps = readFile("/proc/self/fd/" + std::to_string(results[i].fd));
     EXPECT_TRUE(ps.starts_with("%!PS-Adobe-3.0\n")) << ps.substr(0, 40);
     EXPECT_NE(ps.find("\n%%EndProlog"), std::string::npos);
     TempFile pdf(rows[i].pdf), psFile(ps);
@@ -116,7 +108,6 @@ TEST(PsConvert, PagesAndColoursAsGhostscriptReadsThemBackTwoAtOnce)
 TEST(PsConvert, DocumentsAndProgramsThatFail)
 {
   Scratch dir;
-  TempFile out("");  // what the stand-ins write
   const std::string sample = readFile(fixture("sample.pdf"));
   const std::string fake = "#!/bin/sh\nfor a; do case $a in -sOutputFile=*) out=${a#-sOutputFile=};; esac; done\n";
   const struct Row {
@@ -131,6 +122,8 @@ TEST(PsConvert, DocumentsAndProgramsThatFail)
       {sample, fake + "echo '%PDF' > $out", "", "Ghostscript's output is not PostScript."},
       {sample, fake + "echo '%!PS' > $out; kill -KILL $$", "", "Ghostscript stopped on signal 9 ("},
       {sample, fake + "echo '%!PS' > $out; exit 3", "", "Ghostscript can't convert the document (exit status 3)."},
+      {sample, fake + "printf '\\n   **** Error: \\033x\\377 fault.  \\nnext\\n' >&2; exit 1", "",
+       "Ghostscript can't convert the document: Error: ?x? fault."},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.problem);
@@ -170,4 +163,10 @@ TEST(PsConvert, CancelledWhileGhostscriptIgnoresSigterm)
   EXPECT_NE(readFile(env.path()).find("TMPDIR=" + dir.path + "\n"), std::string::npos);
   EXPECT_TRUE(dir.empty());
   close(leaked);
+
+  int ends[2];  // a pipe that neither ends nor brings anything: cancelled while the document is read
+  ASSERT_EQ(pipe(ends), 0);
+  int asked = 0;
+  EXPECT_EQ(convertToPostScript(ends[0], false, 300, dir.path, [&] { return ++asked == 3; }).problem, result.problem);
+  close(ends[0]), close(ends[1]);
 }
