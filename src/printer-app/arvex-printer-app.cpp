@@ -164,6 +164,7 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
     papplSystemSetDefaultPrintGroup(system, group);
   papplSystemSetAuthCallback(system, "Basic", checkRequest, nullptr);
   papplSystemSetPrinterDrivers(system, kNumDrivers, kDrivers, autoAddCallback, nullptr, driverCallback, nullptr);
+  addWebStrings(system);
   papplSystemSetFooterHTML(system, "Arvex Printer Application " ARVEX_APP_VERSION);
   startSnmp();
   papplSystemAddTimerCallback(system, 0, 1, pollSupplies, nullptr);

@@ -160,6 +160,10 @@ bool saveSecrets(const std::string &path);  // mode 0600
 std::string hex(const std::string &bytes);  // two lower-case hex digits a byte
 void loadSecrets(const std::string &path);
 
+// The web pages' labels of the vendor attributes and their keywords in
+// English, Japanese, Traditional Chinese and Korean (web_pages.cpp).
+void addWebStrings(pappl_system_t *system);
+
 // Refuse requests whose values can't go to the printer, before PAPPL
 // creates a job for them (request_check.cpp).
 http_status_t checkRequest(pappl_client_t *client, const char *group, gid_t groupId, void *context);

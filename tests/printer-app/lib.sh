@@ -73,3 +73,17 @@ EOF
     pdfinfo "$pdf" >/dev/null 2>&1 || fail "pdfinfo can't read a PDF built from raster ($pdf)"
   done
 }
+
+# pam_users T: this run's groups Tp (printing) and Ta (administrators), users
+# Tin (in Tp), Tout and Tadm (in Ta) with the passwords pw-in, pw-out and
+# pw-adm, and the PAM service T; PAM_SERVER, the server's options for them.
+pam_users() {
+  local T=$1 u
+  groupadd "${T}p" && groupadd "${T}a" && UNDO+=("groupdel ${T}p" "groupdel ${T}a") || fail "groupadd"
+  for u in in out adm; do
+    useradd -M -N -s /usr/sbin/nologin "$T$u" && UNDO=("userdel $T$u" "${UNDO[@]}") && echo "$T$u:pw-$u" | chpasswd
+  done
+  usermod -aG "${T}p" "${T}in" && usermod -aG "${T}a" "${T}adm" || fail "useradd"
+  printf '%s\n' "auth required pam_unix.so" "account required pam_unix.so" >"/etc/pam.d/$T" && UNDO+=("rm /etc/pam.d/$T")
+  PAM_SERVER=(-o auth-service="$T" -o print-group="${T}p" -o admin-group="${T}a")
+}
