@@ -163,7 +163,8 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   if (const char *group = option(count, options, "print-group"))
     papplSystemSetDefaultPrintGroup(system, group);
   papplSystemSetAuthCallback(system, "Basic", checkRequest, nullptr);
-  papplSystemSetPrinterDrivers(system, kNumDrivers, kDrivers, autoAddCallback, nullptr, driverCallback, nullptr);
+  papplSystemSetPrinterDrivers(system, kNumDrivers, kDrivers, autoAddCallback, addPrinterPages, driverCallback,
+                               nullptr);
   addWebStrings(system);
   papplSystemSetFooterHTML(system, "Arvex Printer Application " ARVEX_APP_VERSION);
   startSnmp();
@@ -171,6 +172,13 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   papplSystemAddTimerCallback(system, 0, 1, tick, nullptr);
   papplSystemLoadState(system, statePath.c_str());
   loadSecrets(statePath + ".secrets");
+  papplSystemIteratePrinters(
+      system,
+      [](pappl_printer_t *printer, void *) {
+        sweepSecrets(printer);
+        showSecrets(printer);
+      },
+      nullptr);
   papplSystemSetSaveCallback(system, saveState, nullptr);
   return system;
 }
@@ -189,11 +197,13 @@ std::string dataDirectory()
   return dir && *dir ? dir : ARVEX_APP_DATADIR;
 }
 
-// Whether the command line gives a job a secret: the sub-commands reach the
-// server over its local socket, where the secrets of a job can't be kept
-// out of its attributes, and they drop a PIN (job-password) on the way, so
-// that the job would print unlocked.
-bool secretOnCommandLine(int argc, char *argv[])
+// Why the command line can't be run, or nullptr: it gives a job a secret
+// (the sub-commands reach the server over its local socket, where the
+// secrets of a job can't be kept out of its attributes, and they drop a PIN,
+// job-password, on the way, so that the job would print unlocked), or a
+// printer a default password or key (which the server takes only where it
+// can keep it out of the printer's attributes).
+const char *secretOnCommandLine(int argc, char *argv[])
 {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -203,10 +213,15 @@ bool secretOnCommandLine(int argc, char *argv[])
       arg = argv[++i];
     else
       continue;
-    if (isJobSecret(arg.substr(0, arg.find('=')).c_str()))
-      return true;
+    const std::string name = arg.substr(0, arg.find('=')), base = name.substr(0, name.rfind("-default"));
+    if (isJobSecret(name.c_str()))
+      return "a PIN or password can't go to a job from the command line (the local socket can't keep it out of the "
+             "job); print it over IPP, e.g. with ipptool or a CUPS queue.";
+    if (name.ends_with("-default") && isSecret(base.c_str()))
+      return "a printer's default password or key is set on its web page \"Passwords and Keys\" (or with "
+             "Set-Printer-Attributes over IPP), not from the command line.";
   }
-  return false;
+  return nullptr;
 }
 
 }  // namespace arvex::app
@@ -223,10 +238,8 @@ int main(int argc, char *argv[])
   const std::string software = "CUPS/" + std::to_string(CUPS_VERSION_MAJOR) + "." + std::to_string(CUPS_VERSION_MINOR);
   setenv("SOFTWARE", software.c_str(), 1);
   umask(077);
-  if (argc > 1 && std::strcmp(argv[1], "server") != 0 && secretOnCommandLine(argc, argv)) {
-    std::fputs("arvex-printer-app: a PIN or password can't go to a job from the command line (the local socket "
-               "can't keep it out of the job); print it over IPP, e.g. with ipptool or a CUPS queue.\n",
-               stderr);
+  if (const char *why = argc > 1 && std::strcmp(argv[1], "server") != 0 ? secretOnCommandLine(argc, argv) : nullptr) {
+    std::fprintf(stderr, "arvex-printer-app: %s\n", why);
     return 1;
   }
   const char *slash = std::strrchr(argv[0], '/');

@@ -148,11 +148,15 @@ void setIcons(const Model &model, pappl_pr_driver_data_t *data)
   }
 }
 
-// The user-authentication vendor attributes, with the PPD's defaults.
+// The user-authentication vendor attributes, with the PPD's defaults. The
+// password and key are no vendor attributes, which PAPPL's page "Printing
+// Defaults" would show in text boxes: jobs bring them all the same, and
+// their defaults are set apart (secret_settings.cpp).
 void describeUserAuth(const Model &model, pappl_pr_driver_data_t *data, ipp_t *attrs)
 {
   for (int i = 0; i < kNumVendorAttributes; ++i)
-    data->vendor[data->num_vendor++] = kVendorAttributes[i].name;
+    if (!isSecret(kVendorAttributes[i].name))
+      data->vendor[data->num_vendor++] = kVendorAttributes[i].name;
   ippAddBoolean(attrs, IPP_TAG_PRINTER, "arvex-user-auth-supported", 1);
   ippAddBoolean(attrs, IPP_TAG_PRINTER, "arvex-user-auth-default", model.authEnabled);
   ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "arvex-login-name-type-supported", 2,

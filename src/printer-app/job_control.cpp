@@ -185,7 +185,8 @@ void describeJobControl(const Model &model, pappl_pr_driver_data_t *data, ipp_t 
   for (const Setting &s : kSettings) {
     if ((s.colourOnly && !model.color) || data->num_vendor >= PAPPL_MAX_VENDOR)
       continue;
-    data->vendor[data->num_vendor++] = s.name;
+    if (!isSecret(s.name))  // the folder password's default is set apart, as the login password's
+      data->vendor[data->num_vendor++] = s.name;
     const std::string supported = std::string(s.name) + "-supported", byDefault = std::string(s.name) + "-default";
     switch (s.type) {
     case IPP_TAG_KEYWORD: {

@@ -8,6 +8,7 @@
 #include <pappl/pappl.h>
 
 #include <string>
+#include <vector>
 
 #include "job_head.h"
 #include "job_secrets.h"
@@ -150,19 +151,31 @@ http_status_t authenticate(pappl_client_t *client, const char *group, gid_t grou
 // of their attributes, where the value reads kSecretSet when one is set.
 constexpr char kSecretSet[] = "(set)";
 bool isSecret(const char *vendorName);  // name without "-default"
-// Move the secret defaults of a Set-Printer-Attributes request into the store.
+// The secrets the printer's model has (those its driver gave a NAME-default)
+// and whether one is set.
+std::vector<std::string> secretNames(pappl_printer_t *printer);
+bool hasSecret(pappl_printer_t *printer, const char *vendorName);
+// Set (a value) or remove ("") the printer's secrets named in changes; its
+// attributes show the change at once.
+void changeSecrets(pappl_printer_t *printer, const SecretValues &changes);
+// Make the printer's attributes show which secrets are set (after loading).
+void showSecrets(pappl_printer_t *printer);
+// Move the secret defaults of a Set-Printer-Attributes request into the
+// store, out of the request.
 void keepSecrets(pappl_printer_t *printer, ipp_t *request);
-// Move secret defaults that came another way (the web form, the local
-// socket, which PAPPL lets past the authorization callback) into the store.
+// Move secret defaults that stand in the printer's attributes (a state file
+// of an older version) into the store.
 void sweepSecrets(pappl_printer_t *printer);
 std::string secretOf(pappl_printer_t *printer, const char *vendorName);  // "" when unset
 bool saveSecrets(const std::string &path);  // mode 0600
 std::string hex(const std::string &bytes);  // two lower-case hex digits a byte
 void loadSecrets(const std::string &path);
 
-// The web pages' labels of the vendor attributes and their keywords in
-// English, Japanese, Traditional Chinese and Korean (web_pages.cpp).
+// The web pages (web_pages.cpp): the labels of the vendor attributes and
+// their keywords in English, Japanese, Traditional Chinese and Korean, and
+// each printer's page "Passwords and Keys" (the printer-creation callback).
 void addWebStrings(pappl_system_t *system);
+void addPrinterPages(pappl_printer_t *printer, void *data);
 
 // Refuse requests whose values can't go to the printer, before PAPPL
 // creates a job for them (request_check.cpp).

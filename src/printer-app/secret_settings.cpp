@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <unistd.h>
+#include <vector>
 
 namespace arvex::app {
 
@@ -58,48 +59,109 @@ bool isSecret(const char *name)
   return false;
 }
 
-void keepSecrets(pappl_printer_t *printer, ipp_t *request)
+bool hasSecret(pappl_printer_t *printer, const char *name)
 {
   const std::lock_guard<std::mutex> lock(mutex);
+  return secrets.count({papplPrinterGetID(printer), name}) > 0;
+}
+
+namespace {
+
+std::mutex markMutex;  // orders each change of the store with the marks that show it
+
+// Make the printer's NAME-default of each of its secrets read kSecretSet or
+// "" (caller holds markMutex). The secrets are not in the driver's vendor
+// list, which PAPPL's page "Printing Defaults" shows as a form; PAPPL sets
+// the defaults of the names in the list it is given, so it gets theirs.
+void mark(pappl_printer_t *printer)
+{
+  std::unique_ptr<ipp_t, void (*)(ipp_t *)> attrs(papplPrinterGetDriverAttributes(printer), ippDelete);
+  pappl_pr_driver_data_t data;
+  papplPrinterGetDriverData(printer, &data);
+  data.num_vendor = 0;
+  cups_option_t *marks = nullptr;
+  int count = 0;
+  bool changed = false;
+  for (const char *name : kSecretNames) {
+    const std::string defaultName = std::string(name) + "-default";
+    const char *shown = ippGetString(ippFindAttribute(attrs.get(), defaultName.c_str(), IPP_TAG_ZERO), 0, nullptr);
+    if (!shown)
+      continue;  // the model hasn't this secret
+    const char *wanted = hasSecret(printer, name) ? kSecretSet : "";
+    changed = changed || std::strcmp(shown, wanted) != 0;
+    data.vendor[data.num_vendor++] = name;
+    count = cupsAddOption(name, wanted, count, &marks);
+  }
+  if (changed)
+    papplPrinterSetDriverDefaults(printer, &data, count, marks);
+  cupsFreeOptions(count, marks);
+}
+
+}  // namespace
+
+std::vector<std::string> secretNames(pappl_printer_t *printer)
+{
+  std::unique_ptr<ipp_t, void (*)(ipp_t *)> attrs(papplPrinterGetDriverAttributes(printer), ippDelete);
+  std::vector<std::string> names;
+  for (const char *name : kSecretNames)
+    if (ippFindAttribute(attrs.get(), (std::string(name) + "-default").c_str(), IPP_TAG_ZERO))
+      names.emplace_back(name);
+  return names;
+}
+
+void changeSecrets(pappl_printer_t *printer, const SecretValues &changes)
+{
+  const std::lock_guard<std::mutex> marking(markMutex);
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    for (const char *name : kSecretNames) {
+      const std::string *value = changes.find(name);
+      const std::pair<int, std::string> key{papplPrinterGetID(printer), name};
+      if (value && !value->empty())
+        secrets[key] = *value;
+      else if (value)
+        secrets.erase(key);
+    }
+  }
+  mark(printer);
+}
+
+void showSecrets(pappl_printer_t *printer)
+{
+  const std::lock_guard<std::mutex> marking(markMutex);
+  mark(printer);
+}
+
+void keepSecrets(pappl_printer_t *printer, ipp_t *request)
+{
+  SecretValues changes;
   for (const char *name : kSecretNames) {
     ipp_attribute_t *attr = ippFindAttribute(request, (std::string(name) + "-default").c_str(), IPP_TAG_ZERO);
-    const char *value = attr ? ippGetString(attr, 0, nullptr) : nullptr;
-    if (!value)
-      continue;
-    const std::pair<int, std::string> key{papplPrinterGetID(printer), name};
-    if (*value)
-      secrets[key] = value;
-    else
-      secrets.erase(key);
-    ippSetString(request, &attr, 0, *value ? kSecretSet : "");
+    if (const char *value = attr ? ippGetString(attr, 0, nullptr) : nullptr)
+      changes.set(name, value);
+    if (attr)  // PAPPL would refuse it: it is no vendor attribute
+      ippDeleteAttribute(request, attr);
   }
+  if (!changes.empty())
+    changeSecrets(printer, changes);
 }
 
 void sweepSecrets(pappl_printer_t *printer)
 {
+  const std::lock_guard<std::mutex> marking(markMutex);
   std::unique_ptr<ipp_t, void (*)(ipp_t *)> attrs(papplPrinterGetDriverAttributes(printer), ippDelete);
-  cups_option_t *moved = nullptr;
-  int count = 0;
+  bool moved = false;
   for (const char *name : kSecretNames) {
     const std::string defaultName = std::string(name) + "-default";
     const char *value = ippGetString(ippFindAttribute(attrs.get(), defaultName.c_str(), IPP_TAG_ZERO), 0, nullptr);
-    if (!value || std::strcmp(value, kSecretSet) == 0)
+    if (!value || !*value || std::strcmp(value, kSecretSet) == 0)
       continue;
     const std::lock_guard<std::mutex> lock(mutex);
-    const std::pair<int, std::string> key{papplPrinterGetID(printer), name};
-    if (*value) {
-      secrets[key] = value;
-      count = cupsAddOption(name, kSecretSet, count, &moved);
-    } else {
-      secrets.erase(key);
-    }
+    secrets[{papplPrinterGetID(printer), name}] = value;
+    moved = true;
   }
-  if (count > 0) {
-    pappl_pr_driver_data_t data;
-    papplPrinterGetDriverData(printer, &data);
-    papplPrinterSetDriverDefaults(printer, &data, count, moved);
-  }
-  cupsFreeOptions(count, moved);
+  if (moved)
+    mark(printer);
 }
 
 std::string secretOf(pappl_printer_t *printer, const char *name)

@@ -6,15 +6,8 @@
 #   access.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
-T=axt$$  # groups, users and PAM service of this run's own
-groupadd "${T}p" && groupadd "${T}a" && UNDO+=("groupdel ${T}p" "groupdel ${T}a") || fail "groupadd"
-for u in in out adm; do
-  useradd -M -N -s /usr/sbin/nologin "$T$u" && UNDO=("userdel $T$u" "${UNDO[@]}") && echo "$T$u:pw-$u" | chpasswd
-done
-usermod -aG "${T}p" "${T}in" && usermod -aG "${T}a" "${T}adm" || fail "useradd"
-printf '%s\n' "auth required pam_unix.so" "account required pam_unix.so" >"/etc/pam.d/$T" && UNDO+=("rm /etc/pam.d/$T")
-SERVER=(-o auth-service="$T" -o print-group="${T}p" -o admin-group="${T}a")
-app_start "${SERVER[@]}" && sink_start "$DIR/printer.prn" && add_printer c5200 arvex-c5200 "$SINK_PORT"
+T=axt$$ && pam_users "$T"
+app_start "${PAM_SERVER[@]}" && sink_start "$DIR/printer.prn" && add_printer c5200 arvex-c5200 "$SINK_PORT"
 
 LOGIN=Kiosk KEY=k3y-0123 PASSWORD='S3cret pass!'
 set_auth() { ipp c5200 set-user-auth.test -d name="$LOGIN" -d password="$PASSWORD" -d key="$KEY"; }
@@ -32,9 +25,8 @@ out=$(AS="${T}out:pw-out" && ipptool -tv -f "$PDF" -d format=application/pdf "$(
 grep -qi forbidden <<<"$out" || fail "the outsider's refusal: $out"
 
 printed() {  # a job of the user inside, who claims to be alice; the password under SHA-256 of login name and key
-  local AS="${T}in:pw-in" hash cipher
-  hash=$(printf '%s%s' "$LOGIN" "$KEY" | openssl dgst -sha256 -binary | od -An -tx1 -v | tr -d ' \n')
-  cipher=$(printf '%s' "$PASSWORD" | openssl enc -aes-256-cbc -K "$hash" -iv "${hash:0:32}" | base64 -w0)
+  local AS="${T}in:pw-in" cipher
+  cipher=$(auth_password "$LOGIN" "$KEY" "$PASSWORD")
   : >"$DIR/printer.prn"
   [[ $(job_end c5200 "$(print_file c5200 "$PDF" application/pdf)") == completed* ]] || fail "the insider can't print"
   grep -qxF "@PJL SET HOSTLOGINNAME = \"${T}in\"" "$DIR/printer.prn" || fail "the job isn't the authenticated user's"
@@ -42,11 +34,11 @@ printed() {  # a job of the user inside, who claims to be alice; the password un
     fail "not openssl's password $cipher: $(grep -a AUTHENTICATIONPASSWORD "$DIR/printer.prn")"
 }
 printed
-kill "${PIDS[0]}" && wait "${PIDS[0]}" && rm -f "/run/$NAME.sock" && app_start "${SERVER[@]}"
+kill "${PIDS[0]}" && wait "${PIDS[0]}" && rm -f "/run/$NAME.sock" && app_start "${PAM_SERVER[@]}"
+hidden || fail "after a restart: $(ipp c5200 get-printer.test)"
 printed  # after a restart
-# Over the local socket, which PAPPL lets past the authorization callback, a
-# password lands in the attributes: it is moved out within a second.
-PASSWORD='N3w-pass!' && "$APP" modify -d c5200 -o arvex-login-password-default="$PASSWORD" && wait_for 3 hidden ||
-  fail "a password set over the local socket stays shown: $(ipp c5200 get-printer.test)"
+# The sub-commands set no default password: the local socket, which PAPPL
+# lets past the authorization callback, would show it in the attributes.
+! "$APP" modify -d c5200 -o arvex-login-password-default='N3w-pass!' 2>/dev/null || fail "modify set a password"
 printed
 echo "PASS: PAM and the print group decide who prints; the password is the administrator's, kept and hidden"

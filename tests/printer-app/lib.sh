@@ -87,3 +87,12 @@ pam_users() {
   printf '%s\n' "auth required pam_unix.so" "account required pam_unix.so" >"/etc/pam.d/$T" && UNDO+=("rm /etc/pam.d/$T")
   PAM_SERVER=(-o auth-service="$T" -o print-group="${T}p" -o admin-group="${T}a")
 }
+
+# auth_password LOGIN KEY PASSWORD: the login password as openssl encrypts
+# it (AES-256-CBC under SHA-256 of login name and key, the IV its first 16
+# bytes), in base64, as a job's AUTHENTICATIONPASSWORD line holds it.
+auth_password() {
+  local hash
+  hash=$(printf '%s%s' "$1" "$2" | openssl dgst -sha256 -binary | od -An -tx1 -v | tr -d ' \n')
+  printf '%s' "$3" | openssl enc -aes-256-cbc -K "$hash" -iv "${hash:0:32}" | base64 -w0
+}

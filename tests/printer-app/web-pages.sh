@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# The web pages: the vendor attributes' labels in the browser's language.
+# The web pages: the vendor attributes' labels in the browser's language; the
+# page "Passwords and Keys" is the administrators', wants PAPPL's CSRF token,
+# keeps what a save leaves empty and clears what it is told; no page, and no
+# Get-Printer-Attributes while the page is saved, shows a password or key.
 #   web-pages.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
@@ -7,6 +10,12 @@ T=axw$$ && pam_users "$T"
 LOG_LEVEL="-o log-level=info" && app_start "${PAM_SERVER[@]}" && sink_start "$DIR/printer.prn" && add_printer c5200 arvex-c5200 "$SINK_PORT"
 WEB="http://127.0.0.1:$APP_PORT/c5200"
 page() { curl -fsS -u "${T}adm:pw-adm" "$@"; }  # as an administrator
+# The secret defaults as Get-Printer-Attributes shows them.
+shown() {
+  ipptool -tv "$(printer_uri c5200)" "$DATA/get-all.test" |
+    sed -n 's/^ *arvex-\([a-z-]*\)-default ([^)]*) = *\(.*\)$/\1=\2/p' | grep -E '^(login-password|encryption-key|folder-password)=' | sort | paste -sd' '
+}
+[ "$(shown)" = "encryption-key= folder-password= login-password=" ] || fail "before any is set: $(shown)"
 
 # Every arvex attribute and keyword of the printer has a label in each language, which the browser's language picks.
 ipptool -tv "$(printer_uri c5200)" "$DATA/get-all.test" | python3 -c '
@@ -25,4 +34,84 @@ for labels in "en|Job Type|Locked Print|User ID" "ja|ジョブの種類|機密�
   grep -qF "<th>$type:</th><td><select name=\"arvex-job-type\">" <<<"$html" && grep -qF "value=\"locked\">$locked</option>" <<<"$html" &&
     grep -qF "<th>$user:</th><td><input type=\"text\" name=\"arvex-user-id\"" <<<"$html" || fail "$language: $html"
 done
-echo "PASS: every vendor attribute and keyword has a label in each language; the browser's language picks them"
+! grep -E 'name="arvex-(login-password|encryption-key|folder-password)"' <<<"$html" || fail "Printing Defaults asks for a secret"
+
+# Only an administrator, with the form's token, sets a secret.
+html=$(page "$WEB/secrets") && TOKEN=$(sed -n 's/.*name="session" value="\([0-9a-f]*\)".*/\1/p' <<<"$html")
+[ "$(grep -c '<input type="password" name="arvex-' <<<"$html")" = 3 ] || fail "not three password inputs: $html"
+post() { curl -sS -o "$DIR/posted.html" -w '%{http_code}' -d "${SESSION-session=$TOKEN}" "$@" "$WEB/$PAGE"; }
+PAGE=secrets
+[ "$(post -u "${T}in:pw-in" -d arvex-login-password=Mallory)" = 403 ] || fail "a printing user posts the form"
+[ "$(SESSION=no-session=1 post -u "${T}adm:pw-adm" -d arvex-login-password=Mallory)" = 200 ] &&
+  grep -qF "Invalid form submission." "$DIR/posted.html" || fail "a post without the token: $(cat "$DIR/posted.html")"
+# A password of 128 bytes and a key of 32, the most each takes; a password that can't go into PJL or a longer key
+# saves nothing of the form.
+LOGIN=Kiosk PASSWORD="S3cret pass!$(printf 'x%.0s' {1..116})" KEY=$(printf 'k3y-%.0s' {1..8}) FOLDER=80417236
+for bad in 'arvex-login-password=say "hi"' "arvex-encryption-key=${KEY}x"; do
+  [ "$(post -u "${T}adm:pw-adm" --data-urlencode "$bad" -d arvex-folder-password=1234)" = 200 ] &&
+    grep -qE '<div class="banner">(Login Password is too long|Encryption Key is not up to 32)' "$DIR/posted.html" ||
+    fail "$bad: $(cat "$DIR/posted.html")"
+done
+[ "$(shown)" = "encryption-key= folder-password= login-password=" ] || fail "a refused post set a secret: $(shown)"
+
+# Get-Printer-Attributes, asked without a pause while the form is saved, never holds what it saves.
+python3 - "$APP_PORT" "$(printer_uri c5200)" "$DIR/stop" "$PASSWORD" "$KEY" "$FOLDER" p1-Wdq7 p2-Wdq7 >"$DIR/polls" <<'EOF' &
+import http.client, os, struct, sys
+def attr(tag, name, value):
+    return bytes([tag]) + struct.pack(">H", len(name)) + name.encode() + struct.pack(">H", len(value)) + value.encode()
+request = (struct.pack(">HHI", 0x0200, 0x000B, 1) + b"\x01" + attr(0x47, "attributes-charset", "utf-8") +
+           attr(0x48, "attributes-natural-language", "en") + attr(0x45, "printer-uri", sys.argv[2]) +
+           attr(0x44, "requested-attributes", "all") + b"\x03")
+secrets, seen, http = [s.encode() for s in sys.argv[4:]], 0, http.client.HTTPConnection("127.0.0.1", int(sys.argv[1]))
+while not os.path.exists(sys.argv[3]):
+    http.request("POST", "/ipp/print/c5200", request, {"Content-Type": "application/ipp"})
+    body = http.getresponse().read()
+    assert not any(s in body for s in secrets), "Get-Printer-Attributes shows a secret"
+    seen += b"arvex-login-password-default" in body
+    open(sys.argv[3] + ".polled", "w").close()
+print(seen)
+EOF
+POLLER=$! PIDS+=($!)
+wait_for 5 test -e "$DIR/stop.polled" || fail "no answer to Get-Printer-Attributes"
+for password in p1-Wdq7 p2-Wdq7 "$PASSWORD"; do
+  [ "$(post -u "${T}adm:pw-adm" --data-urlencode "arvex-login-password=$password" --data-urlencode "arvex-encryption-key=$KEY" \
+    -d arvex-folder-password=$FOLDER)" = 200 ] && grep -qF "Changes saved." "$DIR/posted.html" || fail "saving: $(cat "$DIR/posted.html")"
+done
+sleep 1.5 && touch "$DIR/stop" && wait "$POLLER" || fail "Get-Printer-Attributes showed a secret"
+[ "$(cat "$DIR/polls")" -gt 10 ] || fail "only $(cat "$DIR/polls") answers while saving"
+[ "$(shown)" = "encryption-key=(set) folder-password=(set) login-password=(set)" ] || fail "the secrets aren't shown as set: $(shown)"
+
+# A save that leaves the inputs empty keeps the secrets, a checked Clear removes one; the defaults page sets the rest.
+[ "$(post -u "${T}adm:pw-adm" -d arvex-login-password= -d arvex-encryption-key= -d arvex-folder-password= \
+  -d arvex-folder-password-clear=on)" = 200 ] || fail "saving without secrets"
+[ "$(shown)" = "encryption-key=(set) folder-password= login-password=(set)" ] || fail "an empty save or Clear: $(shown)"
+PAGE=printing post -u "${T}adm:pw-adm" -d arvex-user-auth=on -d arvex-login-name-type=defined-user-id -d arvex-login-name=$LOGIN \
+  -d arvex-password-encryption=on >/dev/null
+: >"$DIR/printer.prn"
+AS="${T}in:pw-in" && [[ $(job_end c5200 "$(print_file c5200 "$PDF" application/pdf)") == completed* ]] || fail "the job failed"
+grep -qxF "@PJL SET AUTHENTICATIONPASSWORD = \"$(auth_password "$LOGIN" "$KEY" "$PASSWORD")\"" "$DIR/printer.prn" ||
+  fail "the job hasn't the password saved: $(grep -a AUTHENTICATION "$DIR/printer.prn")"
+
+# No page an administrator sees (following every link from /; "Add Printer" waits for Avahi) holds a secret, nor does the log.
+python3 - "http://127.0.0.1:$APP_PORT" "${T}adm:pw-adm" "$PASSWORD" "$KEY" "$FOLDER" <<'EOF' || fail "a page shows a secret"
+import base64, re, sys, urllib.parse, urllib.request
+root, auth, secrets = sys.argv[1], base64.b64encode(sys.argv[2].encode()).decode(), [s.encode() for s in sys.argv[3:]]
+todo, done = ["/", "/c5200/secrets", "/logfile.txt"], set()
+while todo:
+    path = todo.pop()
+    if path in done or path.startswith("/addprinter"):
+        continue
+    done.add(path)
+    body = urllib.request.urlopen(urllib.request.Request(root + path, headers={"Authorization": "Basic " + auth})).read()
+    assert not any(s in body for s in secrets), path + " shows a secret"
+    for link in re.findall(rb'href="([^"#]+)"', body):
+        url = urllib.parse.urlsplit(urllib.parse.urljoin(root + path, link.decode()))
+        if url.port == int(root.rsplit(":", 1)[1]) and not url.query:
+            todo.append(url.path)
+assert len(done) > 12, "only %s" % sorted(done)
+EOF
+
+# After a restart the attributes still show which secrets are set.
+kill "${PIDS[0]}" && wait "${PIDS[0]}" && rm -f "/run/$NAME.sock" && app_start "${PAM_SERVER[@]}"
+[ "$(shown)" = "encryption-key=(set) folder-password= login-password=(set)" ] || fail "after a restart: $(shown)"
+echo "PASS: labels per language; the secrets page is the administrators', keeps and clears as told, and nothing shows a secret"
