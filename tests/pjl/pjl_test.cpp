@@ -68,6 +68,10 @@ TEST_F(Pjl, ConversionAgainstIconv)
   std::string out(12, 'z');
   EXPECT_EQ(convertUtf8ToWinLatin1(repeat("\xc3\xa9", 6).c_str(), out.data(), 4), 0);
   EXPECT_EQ(out, "\xe9\xe9\xe9\xe9" + std::string(8, 'z'));
+  EXPECT_EQ(shown(convertStrCode(nullptr, "a", "UTF-8", out.data(), 4), convertStrCode("UTF-8", nullptr, "UTF-8", out.data(), 4),
+                  convertStrCode("UTF-8", "a", nullptr, out.data(), 4), convertStrCode("UTF-8", "a", "UTF-8", nullptr, 4),
+                  convertStrCode("UTF-8", "b", "ISO-8859-1", out.data(), 1)), "-1|-1|-1|-1|0");
+  EXPECT_EQ(out[0], 'b');  // a room of one byte takes one
   EXPECT_EQ(shown(convertStrCode("UTF-8", "abc", "NO-SUCH-CHARSET", out.data(), 4),
                   convertUtf8ToShiftJis(nullptr, out.data(), 4), isValidTextFromCups("caf\xc3\xa9\t", 1, 3)),
             "-1|-1|1");  // newer schedulers: unchecked
@@ -94,6 +98,7 @@ TEST_F(Pjl, UserAuthenticationInForce)
 {
   for (const CaseRow &c : caseTable("pjl.txt#in force", 3))
     EXPECT_EQ(UaGetFunctionValid(TestJob({c[0], c[1]}).get()), std::stoi(c[2])) << c.where;
+  EXPECT_EQ(UaGetFunctionValid(nullptr), 0);
 }
 
 TEST_F(Pjl, LoginUserNameAndPasswordField)
@@ -110,11 +115,12 @@ TEST_F(Pjl, LoginUserNameAndPasswordField)
     EXPECT_TRUE(password.guarded()) << c.where;
   }
   const std::string key = " !Printable~ASCII key of 32 b}es", keyText = " AXAuthEncryptionKey='Custom." + key + "'";
-  TestJob job({.ppd = "pjl-userauth.ppd", .options = "AXAuthEnableEncryption=False" + keyText + " " + kLogin + "nnnnnnnnnn"});
+  TestJob job({.ppd = "pjl-userauth.ppd", .options = "AXAuthEnableEncryption=False" + keyText + " " + kLogin + repeat("n", 200)});
   EXPECT_EQ(getPPEncryptionKeyText(job.get()), key);  // read, though not used
   char small[9] = {};
-  EXPECT_EQ(UaGetLoginUserName(job.get(), small, sizeof(small)), 0);  // a smaller output lowers the cut
-  EXPECT_EQ(std::string(small), std::string(8, 'n'));
+  GuardedBuffer exact(128);  // an output of 128 bytes lowers the cut to 127
+  EXPECT_EQ(UaGetLoginUserName(job.get(), exact.get()->start, 128), 0);
+  EXPECT_TRUE(exact.text() == repeat("n", 127) && exact.guarded());
   EXPECT_EQ(UaGetPassword(job.get(), nullptr, 256) + UaGetPassword(job.get(), small, -1), 0);
   EXPECT_EQ(isValidEncryptionKey(nullptr), 1);
 }
@@ -136,6 +142,7 @@ TEST_F(Pjl, AuthenticationBlock)
   EXPECT_EQ(getInsertPJL(nullptr, buffer.get(), nullptr, 0), 1);
   EXPECT_EQ(err_no, ARVEX_ERR_WRITER);
   EXPECT_EQ(getInsertPJL(TestJob({.ppd = "pjl-userauth.ppd"}).get(), nullptr, nullptr, 0), 1);
+  EXPECT_EQ(getInsertStringForPJL(TestJob({.ppd = "pjl-userauth.ppd"}).get(), buffer.get(), "\n"), 0);
 }
 
 TEST_F(Pjl, OptionPassWithItsBlocks)
@@ -151,7 +158,7 @@ TEST_F(Pjl, OptionPassWithItsBlocks)
   char small[8];  // a command read into too small a buffer: a terminated prefix, and the length it needs
   EXPECT_EQ(getPJLOptionCommand(job.get(), "Collate", "12", small, sizeof(small)), 36u);
   EXPECT_STREQ(small, "@PJL SE");
-  EXPECT_EQ(getPJLOptionCommand(nullptr, "Collate", "1", small, sizeof(small)), 0u);  // no job, or no PJL: the empty text
+  EXPECT_EQ(getPJLOptionCommand(nullptr, "Collate", "1", small, 1), 0u);  // no job, or no PJL: the empty text, also in one byte
   EXPECT_STREQ(small, "");
   EXPECT_EQ(getPJLOptionCommand(job.get(), "AXSmoothing", "1", nullptr, 0) + getPJLOptionCommand(job.get(), "None", "1", small, 8),
             0u);
@@ -161,6 +168,8 @@ TEST_F(Pjl, OptionPassWithItsBlocks)
   EXPECT_EQ(runPjlOptionPass(failing.get(), full, GuardedBuffer(4096).get(), failing.argv()), 1);
   EXPECT_EQ(err_no, ARVEX_ERR_WRITE);
   std::fclose(full);
+  GuardedBuffer two(2);  // a block cut to its first byte still goes out
+  EXPECT_EQ(written([&](FILE *out) { EXPECT_EQ(flushAuthenticationBlock(failing.get(), two.get(), out), 0); }), "@");
 }
 
 }  // namespace
