@@ -2,10 +2,10 @@
 # missing ones. Sourced by demo.sh and test.sh.
 
 BUILD_PACKAGES=(cmake make g++ pkg-config libcups2-dev libssl-dev libicu-dev cups-ppdc cups-client
-                libpappl-dev libcairo2-dev libsnmp-dev libpam0g-dev)
+                libpappl-dev libcairo2-dev libsnmp-dev libpam0g-dev libavahi-client-dev)
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev openssl icu-devtools clang libclang-rt-14-dev time
                cups cups-client cups-bsd cups-ipp-utils snmpd snmp socat python3
-               debhelper dpkg-dev iproute2 ghostscript poppler-utils curl)
+               debhelper dpkg-dev iproute2 ghostscript poppler-utils curl avahi-daemon avahi-utils dbus)
 DEMO_PACKAGES=(cups cups-client python3)
 
 # ensure_packages pkg...: install whichever of the packages are missing.

@@ -4,6 +4,8 @@
 
 #include "printer_app.h"
 
+#include "dnssd_names.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -116,6 +118,14 @@ bool tick(pappl_system_t *system, void * /*data*/)
   return true;
 }
 
+// Each new printer: its web page of passwords and keys, and a DNS-SD name
+// that no other program on this host announces.
+void printerCreated(pappl_printer_t *printer, void *data)
+{
+  addPrinterPages(printer, data);
+  claimPrinterName(printer);
+}
+
 std::string userStateDirectory()
 {
   if (const char *xdg = std::getenv("XDG_STATE_HOME"))
@@ -163,7 +173,7 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   if (const char *group = option(count, options, "print-group"))
     papplSystemSetDefaultPrintGroup(system, group);
   papplSystemSetAuthCallback(system, "Basic", checkRequest, nullptr);
-  papplSystemSetPrinterDrivers(system, kNumDrivers, kDrivers, autoAddCallback, addPrinterPages, driverCallback,
+  papplSystemSetPrinterDrivers(system, kNumDrivers, kDrivers, autoAddCallback, printerCreated, driverCallback,
                                nullptr);
   addWebStrings(system);
   papplSystemSetFooterHTML(system, "Arvex Printer Application " ARVEX_APP_VERSION);
@@ -171,6 +181,7 @@ pappl_system_t *createSystem(int count, cups_option_t *options, void * /*data*/)
   papplSystemAddTimerCallback(system, 0, 1, pollSupplies, nullptr);
   papplSystemAddTimerCallback(system, 0, 1, tick, nullptr);
   papplSystemLoadState(system, statePath.c_str());
+  claimSystemName(system);
   loadSecrets(statePath + ".secrets");
   papplSystemIteratePrinters(
       system,
