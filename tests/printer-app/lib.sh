@@ -19,7 +19,8 @@ app_start() {
   # PAPPL deletes a printed file that lies in its temporary folder: with the
   # default, /tmp, that would take the build's test page in a tree under /tmp.
   mkdir -p "$DIR/tmp"
-  TMPDIR="$DIR/tmp" "$APP" server -o server-port="$APP_PORT" -o listen-hostname=127.0.0.1 -o spool-directory="$DIR/spool" \
+  TMPDIR="$DIR/tmp" "$APP" server -o server-port="$APP_PORT" -o listen-hostname="${LISTEN:-127.0.0.1}" \
+    -o spool-directory="$DIR/spool" \
     -o state-file="$DIR/state/app.state" -o log-file="$DIR/app.log" \
     ${LOG_LEVEL--o log-level=debug -o debug-logs-secrets=yes} "$@" &
   PIDS+=($!)

@@ -12,8 +12,10 @@ PIDS=() UNDO=() LOGS=()
 
 cleanup() {
   local status=$?
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
-  for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  # Last started, first stopped: a server goes before the daemons it uses.
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+    kill "${PIDS[i]}" 2>/dev/null && kill -CONT "${PIDS[i]}" 2>/dev/null && wait "${PIDS[i]}" 2>/dev/null || true
+  done
   for undo in "${UNDO[@]}"; do eval "$undo" >/dev/null 2>&1 || true; done
   [ "$status" -eq 0 ] || for log in "${LOGS[@]}"; do tail -n 40 "$log" 2>/dev/null || true; done
   if [ "${ARVEX_E2E_KEEP:-0}" = 1 ]; then echo "kept $DIR"; else rm -rf "$DIR"; fi
