@@ -112,6 +112,19 @@ void refuse(pappl_client_t *client, ipp_t *request, ipp_attribute_t *attr, const
   papplClientRespond(client, HTTP_STATUS_OK, nullptr, "application/ipp", 0, ippLength(response));
   ippDeleteAttribute(request, ippFindAttribute(request, "copies", IPP_TAG_ZERO));
   ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_INTEGER, "copies", 0);
+  // PAPPL 1.3.1 aborts the job of a Send-Document it refuses but leaves it
+  // among the printer's active jobs: queued-job-count counts it for good,
+  // and a server told to stop waits 60 s for it. Cancelled here, before
+  // PAPPL sees the request, the job ends for good.
+  pappl_printer_t *printer = papplClientGetPrinter(client);
+  if (ippGetOperation(request) == IPP_OP_SEND_DOCUMENT && printer) {
+    if (pappl_job_t *job =
+            papplPrinterFindJob(printer, ippGetInteger(ippFindAttribute(request, "job-id", IPP_TAG_INTEGER), 0))) {
+      papplJobSetMessage(job, "%s.", why.c_str());
+      papplJobSetReasons(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, PAPPL_JREASON_NONE);
+      papplJobCancel(job);
+    }
+  }
 }
 
 // PAPPL 1.3.1 starts a thread for the first pending job of a printer
