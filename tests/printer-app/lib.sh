@@ -89,6 +89,12 @@ pam_users() {
   PAM_SERVER=(-o auth-service="$T" -o print-group="${T}p" -o admin-group="${T}a")
 }
 
+# secrets_hold SECRET...: whether the server's secrets file (in hex) holds each.
+secrets_hold() {
+  local secret
+  for secret; do grep -q "$(printf '%s' "$secret" | od -An -tx1 -v | tr -d ' \n')" "$DIR/state/app.state.secrets" || return 1; done
+}
+
 # auth_password LOGIN KEY PASSWORD: the login password as openssl encrypts
 # it (AES-256-CBC under SHA-256 of login name and key, the IV its first 16
 # bytes), in base64, as a job's AUTHENTICATIONPASSWORD line holds it.

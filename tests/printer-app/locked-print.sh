@@ -84,15 +84,19 @@ id=$(ipp c5200 forged-handle.test -f "$PDF" -d secrets="$handle" | sed -n 's/^jo
 [[ $(job_end c5200 "$id") == completed* ]] && [ "$(printed_jobs)" = 1 ] || fail "the forged job: $(job_state c5200 "$id")"
 grep -aq '^@PJL ENTER LANGUAGE = PDF$' "$DIR/job-1.prn" && ! grep -aqw 1357 "$DIR/job-1.prn" ||
   fail "a claimed handle gave a job another job's PIN"
-# A restart loses the held job's PIN: released, it is not printed.
-kill "${PIDS[0]}" && wait "${PIDS[0]}" && rm -f "/run/$NAME.sock" && LOG_LEVEL= app_start
+# A restart loses the held job's PIN: released, it is not printed. (Killed
+# outright, as a crash would: PAPPL 1.3.1 waits 60 s for held jobs when told
+# to stop, and the state it started from is already saved.)
+kill -KILL "${PIDS[0]}" && { wait "${PIDS[0]}" 2>/dev/null || true; } && rm -f "/run/$NAME.sock" && LOG_LEVEL= app_start
 ipp c5200 release-job.test -d jobid="$held" >/dev/null
 [[ $(job_end c5200 "$held") == "aborted "*"lost when the server restarted"* ]] || fail "after a restart: $(job_state c5200 "$held")"
 [ "$(printed_jobs)" = 0 ] || fail "the printer got the job whose PIN was lost"
 
-# --- Send-Document is checked as Print-Job is: its job gets no document ---
+# --- Send-Document is checked as Print-Job is: its job gets no document and leaves the queue ---
 id=$(ipp c5200 send-refused.test -f "$PDF" | sed -n 's/^job-id = //p')
 [[ $(job_end c5200 "$id") == aborted* ]] && [ "$(printed_jobs)" = 0 ] || fail "a refused Send-Document: $(job_state c5200 "$id")"
+ipptool -tv "$(printer_uri c5200)" "$DATA/get-all.test" | grep -qx ' *queued-job-count (integer) = 0' ||
+  fail "the refused Send-Document's job is still queued"
 
 # --- a document Ghostscript can't read prints nothing ---
 printf '%%PDF-1.7\nnot a document\n' >"$DIR/broken.pdf"
@@ -114,12 +118,11 @@ id=$(ipptool -tv -f "$PDF" -d pin=4711 -d hold=no-hold -d secrets=none "ipp://%2
 
 # --- a printer added a moment ago (whose printer-id PAPPL 1.3.1 shows as 0
 # until a restart) is made default and deleted by name; its password and key
-# go with it, another printer's stay (the file keeps them in hex) ---
-keeps() { grep -q "$(printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n')" "$DIR/state/app.state.secrets"; }
+# go with it, another printer's stay ---
 add_printer fresh arvex-c5200 "$SINK_PORT"
 for p in c5200 fresh; do ipp $p set-user-auth.test -d name=x -d password="Pass-of-$p" -d key=k >/dev/null; done
-wait_for 10 keeps Pass-of-fresh || fail "the new printer's password isn't kept"
+wait_for 10 secrets_hold Pass-of-fresh || fail "the new printer's password isn't kept"
 "$APP" default -d fresh && [ "$("$APP" default)" = fresh ] || fail "the new printer isn't made the default"
 "$APP" delete -d fresh && ! "$APP" printers | grep -qw fresh || fail "the new printer isn't deleted"
-wait_for 10 eval '! keeps Pass-of-fresh' && keeps Pass-of-c5200 || fail "the secrets file after the deletion is wrong"
+wait_for 10 eval '! secrets_hold Pass-of-fresh' && secrets_hold Pass-of-c5200 || fail "the secrets file after the deletion is wrong"
 echo "PASS: PINs and passwords reach the printer and no one else; lost ones print nothing; a deleted printer's go"
