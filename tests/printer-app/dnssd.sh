@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# The application's printers found over DNS-SD, in network and mount
-# namespaces of the test's own: a private system bus, avahi-daemon on a
-# virtual interface, two applications (the second with a printer of the same
-# name), printers named with spaces and non-ASCII letters, all within the
-# namespaces. avahi-browse must
-# see each printer with the TXT keys an IPP Everywhere client reads, and a
-# CUPS everywhere queue made from the URI found must print. The server
-# starts with one icon file missing and works. Skipped where avahi-daemon
-# can't start.
+# The printers of two applications (one name in both, one with a space and
+# an accented letter) as avahi-browse sees them, with the TXT keys IPP
+# Everywhere clients read, and a CUPS everywhere queue made from a URI found;
+# a private system bus and avahi-daemon in namespaces of the test's own; one
+# icon file missing. Skipped where avahi-daemon can't start.
 #   dnssd.sh BUILD_DIR SOURCE_DIR
 if [ "${1:-}" != --in-namespace ]; then
   [ "$(id -u)" -eq 0 ] || { echo "SKIPPED: the DNS-SD test needs root"; exit 77; }
@@ -19,9 +15,7 @@ fi
 shift
 source "$(dirname "$0")/lib.sh"
 
-# The namespace's network: loopback and a pair of virtual interfaces for
-# multicast (avahi leaves loopback alone); the daemons' run folders are the
-# test's own.
+# Loopback and a veth pair for multicast (avahi leaves loopback alone).
 mount --make-rprivate /
 ip link set lo up && ip link add dnssd0 type veth peer name dnssd1 && ip addr add 10.77.0.1/24 dev dnssd0 &&
   ip link set dnssd0 multicast on up && ip link set dnssd1 up || fail "no virtual interfaces"
@@ -42,23 +36,20 @@ if ! wait_for 10 avahi-browse -at -p; then
   exit 77
 fi
 
-# The server, with the 512-pixel icon of the monochrome models missing.
 mkdir "$DIR/data" && cp "$BUILD_DIR"/testpage.pdf "$BUILD_DIR"/arvex-*.png "$DIR/data/" && rm "$DIR/data/arvex-mono-512.png"
 export ARVEX_PRINTER_APP_DATADIR="$DIR/data"
 LISTEN=0.0.0.0 app_start  # every address of the namespace, so that the URIs found work
 sink_start "$DIR/printer.prn"
 add_printer "Office C5200" arvex-c5200 "$SINK_PORT" && add_printer "Salle réunion 2" arvex-m4000 "$SINK_PORT"
-# A second application on the host, with a printer of the first's name.
 SECOND=$DIR/second && mkdir -p "$SECOND/tmp" && ln -s "$BUILD_DIR/arvex-printer-app" "$SECOND/arvex-app-two-$$"
 UNDO+=("rm -f /run/arvex-app-two-$$.sock")
 TMPDIR="$SECOND/tmp" "$SECOND/arvex-app-two-$$" server -o server-port="$(free_port)" -o spool-directory="$SECOND/spool" \
   -o state-file="$SECOND/state" -o log-file="$SECOND/app.log" &
 PIDS+=($!) LOGS+=("$SECOND/app.log")
 wait_for 10 test -S "/run/arvex-app-two-$$.sock" || fail "the second application doesn't start"
-# Its server takes Avahi's next name, "Arvex Printer Application #2". (PAPPL
-# announces everything again once Avahi has taken the client in, without
-# locking the printers: a printer added in that moment could be announced
-# under the name it is about to leave. Hence the second's pause.)
+# Its server takes the next name, "... #2"; PAPPL announces everything again,
+# unlocked, once Avahi has taken the client in: a printer added then could go
+# out under the name it is leaving. Hence the pause.
 wait_for 10 bash -c "timeout 5 avahi-browse -tp _ipps-system._tcp | grep -qF ';Arvex\\032Printer\\032Application\\032\\0352;'" ||
   fail "the second server isn't announced apart: $(timeout 5 avahi-browse -tp _ipps-system._tcp)"
 sleep 1
@@ -71,7 +62,6 @@ wait_for 30 bash -c "[ \$(timeout 10 avahi-browse -rtp _ipp._tcp 2>/dev/null | g
   fail "not three printers announced: $(found)"
 services=$(found)
 echo "$services" | sed 's/^/avahi-browse: /'
-# The second application's printer takes Avahi's next name, "Office C5200 #2".
 for name in 'Office\032C5200' 'Office\032C5200\032\0352' 'Salle\032r\195\169union\0322'; do
   line=$(grep -F ";$name;" <<<"$services" | head -n1)
   [ -n "$line" ] || fail "no service named $name: $services"
@@ -81,10 +71,9 @@ for name in 'Office\032C5200' 'Office\032C5200\032\0352' 'Salle\032r\195\169unio
 done
 ! grep -h "Unable to register" "$DIR/app.log" "$SECOND/app.log" || fail "a service was left unannounced"
 
-# CUPS prints to the printer it found, through an everywhere queue.
 line=$(grep -F ';Salle\032r\195\169union\0322;' <<<"$services" | head -n1)
 IFS=';' read -r _ _ _ _ _ _ _ address port txt <<<"$line"
-# The TXT value as avahi-browse escapes it, \DDD, made a URI path.
+# rp as avahi-browse escapes it (\DDD) made a URI path.
 rp=$(grep -oE '"rp=[^"]*"' <<<"$txt" | sed 's/^"rp=//; s/"$//' | python3 -c 'import re, sys, urllib.parse
 raw = re.sub(rb"\\(\d{3})", lambda m: bytes([int(m[1])]), sys.stdin.buffer.read().strip())
 print(urllib.parse.quote(raw))')
