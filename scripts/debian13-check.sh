@@ -43,7 +43,8 @@ host_phase() {
 
   tmp=$(mktemp -d /tmp/arvex-trixie-XXXXXX)
   root=$tmp/root
-  trap 'cleanup "$tmp"' EXIT
+  # shellcheck disable=SC2064  # tmp is local: expanded now
+  trap "cleanup '$tmp'" EXIT
   # apt's own downloader and gpgv: the same check apt makes of the suite.
   /usr/lib/apt/apt-helper download-file "$MIRROR/dists/$SUITE/InRelease" "$tmp/InRelease" >/dev/null 2>&1 ||
     skip "$MIRROR/dists/$SUITE/InRelease is out of reach"
