@@ -25,7 +25,10 @@ done
 expect_aborted m4200 1 "control character"
 echo "not a PDF" >"$DIR/text.pdf" && printf 'RaS2 broken raster header' >"$DIR/broken.pwg"
 expect_aborted m4200 "$(print_file m4200 "$DIR/text.pdf" application/pdf)" "not a PDF"
-expect_aborted m4200 "$(print_file m4200 "$DIR/broken.pwg" image/pwg-raster)" "" && sleep 0.5
+expect_aborted m4200 "$(print_file m4200 "$DIR/broken.pwg" image/pwg-raster)" ""
+gs -q -sDEVICE=pwgraster -r300 -dcupsColorSpace=18 -dcupsBitsPerColor=8 -o "$DIR/zero.pwg" "$BUILD_DIR/testpage.pdf"
+printf '\0\0\0\0' | dd of="$DIR/zero.pwg" bs=1 seek=280 conv=notrunc status=none  # HWResolution[0] (after RaS2 and 276 bytes)
+expect_aborted m4200 "$(print_file m4200 "$DIR/zero.pwg" image/pwg-raster)" "resolution the printer can't take" && sleep 0.5
 [ ! -s "$DIR/printer.prn" ] || fail "the printer got bytes of a refused job: $(head -c 80 "$DIR/printer.prn")"
 
 # --- cancelled mid-job: what was sent, then the trailer (the printer reads
