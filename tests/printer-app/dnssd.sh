@@ -47,9 +47,8 @@ TMPDIR="$SECOND/tmp" "$SECOND/arvex-app-two-$$" server -o server-port="$(free_po
   -o state-file="$SECOND/state" -o log-file="$SECOND/app.log" &
 PIDS+=($!) LOGS+=("$SECOND/app.log")
 wait_for 10 test -S "/run/arvex-app-two-$$.sock" || fail "the second application doesn't start"
-# Its server takes the next name, "... #2"; PAPPL announces everything again,
-# unlocked, once Avahi has taken the client in: a printer added then could go
-# out under the name it is leaving. Hence the pause.
+# Its server takes the next name, "... #2". (PAPPL announces all again, unlocked, once Avahi takes the client in:
+# a printer added then could go out under the name it is leaving. Hence the pause.)
 wait_for 10 bash -c "timeout 5 avahi-browse -tp _ipps-system._tcp | grep -qF ';Arvex\\032Printer\\032Application\\032\\0352;'" ||
   fail "the second server isn't announced apart: $(timeout 5 avahi-browse -tp _ipps-system._tcp)"
 sleep 1

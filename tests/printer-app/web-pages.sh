@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The web pages: the vendor attributes' labels in the browser's language; the
-# page "Passwords and Keys" is the administrators', wants PAPPL's CSRF token,
-# keeps what a save leaves empty and clears what it is told; no page, and no
-# Get-Printer-Attributes while the page is saved, shows a password or key;
-# printers added a moment ago are deleted every way.
+# Who may do what, with a PAM service, and the web pages: a user outside the
+# print group can't print, one inside prints under the name PAM checked;
+# only administrators set passwords and keys (the page "Passwords and Keys",
+# with PAPPL's CSRF token; no sub-command), which no page, Get-Printer-
+# Attributes (not even while the page is saved), log or state file shows,
+# and which jobs carry, also after a restart; the vendor attributes' labels
+# in the browser's language; printers added a moment ago are deleted every
+# way, their secrets with them.
 #   web-pages.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/lib.sh"
 
@@ -88,10 +91,24 @@ sleep 1.5 && touch "$DIR/stop" && wait "$POLLER" || fail "Get-Printer-Attributes
 [ "$(shown)" = "encryption-key=(set) folder-password= login-password=(set)" ] || fail "an empty save or Clear: $(shown)"
 PAGE=printing post -u "${T}adm:pw-adm" -d arvex-user-auth=on -d arvex-login-name-type=defined-user-id -d arvex-login-name=$LOGIN \
   -d arvex-password-encryption=on >/dev/null
-: >"$DIR/printer.prn"
-AS="${T}in:pw-in" && [[ $(job_end c5200 "$(print_file c5200 "$PDF" application/pdf)") == completed* ]] || fail "the job failed"
-grep -qxF "@PJL SET AUTHENTICATIONPASSWORD = \"$(auth_password "$LOGIN" "$KEY" "$PASSWORD")\"" "$DIR/printer.prn" ||
-  fail "the job hasn't the password saved: $(grep -a AUTHENTICATION "$DIR/printer.prn")"
+printed() {  # a job of the user inside the print group, who claims to be alice, with the secrets saved
+  : >"$DIR/printer.prn"
+  [[ $(AS="${T}in:pw-in" job_end c5200 "$(AS="${T}in:pw-in" print_file c5200 "$PDF" application/pdf)") == completed* ]] ||
+    fail "the insider can't print"
+  grep -qxF "@PJL SET HOSTLOGINNAME = \"${T}in\"" "$DIR/printer.prn" || fail "the job isn't the authenticated user's"
+  grep -qxF "@PJL SET AUTHENTICATIONPASSWORD = \"$(auth_password "$LOGIN" "$KEY" "$PASSWORD")\"" "$DIR/printer.prn" ||
+    fail "the job hasn't the password saved: $(grep -a AUTHENTICATION "$DIR/printer.prn")"
+}
+printed
+out=$(AS="${T}out:pw-out" && ipptool -tv -f "$PDF" -d format=application/pdf "$(printer_uri c5200)" \
+  "$DATA/print-job.test" 2>&1) && fail "a user outside the print group printed: $out"
+grep -qi forbidden <<<"$out" || fail "the outsider's refusal: $out"
+! (AS="${T}in:pw-in" ipp c5200 set-user-auth.test -d name=x -d password=Mallory -d key=k) 2>/dev/null ||
+  fail "a user outside the administrators' group set the password over IPP"
+# The local socket, which PAPPL lets past the authorization callback, would show a default password in the attributes.
+! "$APP" modify -d c5200 -o arvex-login-password-default='N3w-pass!' 2>/dev/null || fail "modify set a password"
+[ "$(stat -c %a "$DIR"/state/app.state{,.secrets})" = $'600\n600' ] || fail "the state files' modes aren't 600"
+! grep -qF -e "$PASSWORD" -e "$KEY" "$DIR/state/app.state" || fail "a secret stands in the state file"
 
 # No page an administrator sees (following every link from /; "Add Printer" waits for Avahi) holds a secret, nor does the log.
 python3 - "http://127.0.0.1:$APP_PORT" "${T}adm:pw-adm" "$PASSWORD" "$KEY" "$FOLDER" <<'EOF' || fail "a page shows a secret"
@@ -131,4 +148,6 @@ wait_for 10 eval '! secrets_hold Pass-1 && ! secrets_hold Pass-2 && ! secrets_ho
 # After a restart the attributes still show which secrets are set.
 kill "${PIDS[0]}" && wait "${PIDS[0]}" && rm -f "/run/$NAME.sock" && app_start "${PAM_SERVER[@]}"
 [ "$(shown)" = "encryption-key=(set) folder-password= login-password=(set)" ] || fail "after a restart: $(shown)"
-echo "PASS: labels per language; the secrets page is the administrators', keeps and clears as told, and nothing shows a secret"
+printed
+echo "PASS: PAM and the print group decide who prints; secrets are the administrators', kept, used and never shown;" \
+  "labels per language; new printers deleted every way"
