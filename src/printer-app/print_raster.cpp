@@ -90,6 +90,7 @@ bool rasterStartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
     return false;
   }
   // Every page sets its own size; cairo needs one to start with.
+  // Letter until the first page sets its own size.
   state->document.reset(cairo_pdf_surface_create_for_stream(writeToFile, state->pdf.get(), 612, 792));
   papplJobSetData(job, state.release());
   return true;
