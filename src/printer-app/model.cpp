@@ -84,9 +84,8 @@ void readSettings(ppd_file_t *ppd, Model &model)
   if (ppd_option_t *colors = ppdFindOption(ppd, "ColorModel")) {
     for (int i = 0; i < colors->num_choices; ++i) {
       const char *name = colors->choices[i].choice;
-      const bool gray = strcasecmp(name, "Gray") == 0 || strcasecmp(name, "Grayscale") == 0 ||
-                        strcasecmp(name, "Mono") == 0 || strcasecmp(name, "Monochrome") == 0;
-      model.colorModes.push_back({gray ? "monochrome" : "color", name});
+      // The models' PPDs have CMYK and Gray.
+      model.colorModes.push_back({strcasecmp(name, "Gray") == 0 ? "monochrome" : "color", name});
     }
   }
 }
